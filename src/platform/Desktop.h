@@ -1,0 +1,14 @@
+#pragma once
+
+struct ScreenPoint {
+    int x = 0;
+    int y = 0;
+};
+
+// The desktop that the device's input goes to.
+class IDesktop {
+public:
+    virtual ~IDesktop() = default;
+    virtual ScreenPoint GetCursorPos() = 0;
+    virtual void SetCursorPos(int x, int y) = 0;
+};

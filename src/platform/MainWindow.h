@@ -1,0 +1,15 @@
+#pragma once
+#include <string>
+
+class CConnectionSocket;
+
+// What the core asks of the server's main window.
+class IMainWindow {
+public:
+    virtual ~IMainWindow() = default;
+    // Posted, not handled at once: the connection is shut down after the current dispatch.
+    virtual void PostDropConnection(CConnectionSocket* connection) = 0;
+    virtual void UpdateStatusDisplay() = 0;
+    // Stores the device's name and refreshes every bound control from the dialog's fields.
+    virtual void SetDeviceName(const std::string& name) = 0;
+};

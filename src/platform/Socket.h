@@ -1,0 +1,41 @@
+#pragma once
+#include <memory>
+
+// Stream sockets whose notifications arrive on the GUI thread. The core never sees a
+// socket handle; it is told that something happened and then calls Receive/Send.
+
+class ISocketNotify {
+public:
+    virtual ~ISocketNotify() = default;
+    virtual void OnAccept() {}
+    virtual void OnReceive() {}
+    virtual void OnClose() {}
+};
+
+// One connected stream socket. Destroying it closes the handle.
+class IStreamSocket {
+public:
+    virtual ~IStreamSocket() = default;
+    // Never waits. Bytes read (> 0), 0 when the peer has closed, < 0 on error or nothing there.
+    virtual int Receive(void* buffer, int maxCount) = 0;
+    // Takes the whole block. What the socket can't take at once is queued and sent later,
+    // in order.
+    virtual void Send(const void* data, int length) = 0;
+    virtual void ShutdownSend() = 0;
+};
+
+class IListeningSocket {
+public:
+    virtual ~IListeningSocket() = default;
+    // A stream socket bound to any local address on the port.
+    virtual bool Create(int port) = 0;
+    virtual bool Listen(int backlog) = 0;
+    // Accepts one waiting connection whose notifications go to the given target.
+    virtual std::unique_ptr<IStreamSocket> Accept(ISocketNotify& target) = 0;
+};
+
+class ISocketFactory {
+public:
+    virtual ~ISocketFactory() = default;
+    virtual std::unique_ptr<IListeningSocket> CreateListeningSocket(ISocketNotify& target) = 0;
+};

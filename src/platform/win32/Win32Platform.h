@@ -1,0 +1,15 @@
+#pragma once
+#include "platform/win32/Win32Desktop.h"
+#include "platform/win32/Win32Services.h"
+#include "platform/win32/Win32Sockets.h"
+
+// The concrete Windows services, chosen once at start-up.
+struct Win32Platform {
+    Win32SocketFactory sockets;
+    Win32Sound sound;
+    Win32Clock clock;
+    Win32DnsSd dnsSd;
+    Win32SystemInfo system;
+    Win32Desktop desktop;
+    Win32AnsiCodePage codePage;
+};

@@ -1,0 +1,49 @@
+#pragma once
+#include <windows.h>
+
+#include "platform/AnsiCodePage.h"
+#include "platform/Clock.h"
+#include "platform/DnsSd.h"
+#include "platform/Sound.h"
+#include "platform/SystemInfo.h"
+
+class Win32AnsiCodePage : public IAnsiCodePage {
+public:
+    int ToUtf16(const char* text, char16_t* out, int maxUnits) const override;
+    int FromUtf16(const char16_t* units, char* out, int maxBytes) const override;
+};
+
+class Win32Clock : public IClock {
+public:
+    void Sleep(uint32_t milliseconds) override;
+    uint32_t TickCount() override;
+};
+
+class Win32Sound : public ISound {
+public:
+    void PlayFileSync(const std::string& fileName) override;
+};
+
+class Win32SystemInfo : public ISystemInfo {
+public:
+    std::string UserName() override;
+};
+
+// dnssd.dll, loaded by name at run time; its two entry points are looked up once each.
+class Win32DnsSd : public IDnsSd {
+public:
+    ~Win32DnsSd() override;
+    bool Load() override;
+    bool IsLoaded() const override { return m_module != nullptr; }
+    void Unload() override;
+    bool HasRegister() override;
+    bool HasDeallocate() override;
+    ServiceRef Register(const std::string& name, const char* regType, uint16_t portNetworkOrder,
+                        const uint8_t* txt, uint16_t txtLength) override;
+    void Deallocate(ServiceRef ref) override;
+
+private:
+    HMODULE m_module = nullptr;
+    FARPROC m_register = nullptr;
+    FARPROC m_deallocate = nullptr;
+};

@@ -1,0 +1,203 @@
+#include "platform/win32/Win32Sockets.h"
+
+namespace {
+
+constexpr wchar_t kWindowClass[] = L"TavrixSocketWindow";
+constexpr UINT kFirstMessage = WM_APP + 0x100;
+constexpr UINT kLastMessage = 0xBFFF;
+// A device that stops reading can't make the server hold more than this.
+constexpr size_t kMaxQueuedBytes = 256u * 1024u * 1024u;
+// Reads handed to the owner after the peer closed, to take data that came before the close.
+constexpr int kMaxReadsBeforeClose = 1 << 16;
+
+void RegisterWindowClassOnce() {
+    WNDCLASSW windowClass = {};
+    windowClass.lpfnWndProc = DefWindowProcW;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = kWindowClass;
+    RegisterClassW(&windowClass);  // fails harmlessly when already registered
+}
+
+}  // namespace
+
+Win32SocketFactory::Win32SocketFactory() : m_nextMessage(kFirstMessage) {
+    RegisterWindowClassOnce();
+    m_window = CreateWindowExW(0, kWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                               GetModuleHandleW(nullptr), nullptr);
+    if (!m_window) return;
+    SetWindowLongPtrW(m_window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    SetWindowLongPtrW(m_window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&WindowProc));
+}
+
+Win32SocketFactory::~Win32SocketFactory() {
+    if (m_window) DestroyWindow(m_window);
+}
+
+std::unique_ptr<IListeningSocket> Win32SocketFactory::CreateListeningSocket(ISocketNotify& target) {
+    return std::make_unique<Win32ListeningSocket>(*this, target);
+}
+
+UINT Win32SocketFactory::Watch(SOCKET socket, long events, ISocketNotify& target,
+                               Win32StreamSocket* stream) {
+    if (!m_window) return 0;
+    const UINT count = kLastMessage - kFirstMessage + 1;
+    for (UINT tried = 0; tried < count; ++tried) {
+        const UINT message = m_nextMessage;
+        m_nextMessage = message == kLastMessage ? kFirstMessage : message + 1;
+        if (m_watched.count(message)) continue;
+        if (WSAAsyncSelect(socket, m_window, message, events) != 0) return 0;
+        m_watched[message] = Watched{socket, &target, stream};
+        return message;
+    }
+    return 0;
+}
+
+void Win32SocketFactory::Unwatch(UINT message) {
+    m_watched.erase(message);
+}
+
+const Win32SocketFactory::Watched* Win32SocketFactory::Find(UINT message, SOCKET socket) const {
+    auto it = m_watched.find(message);
+    if (it == m_watched.end() || it->second.socket != socket) return nullptr;
+    return &it->second;
+}
+
+LRESULT CALLBACK Win32SocketFactory::WindowProc(HWND window, UINT message, WPARAM wParam,
+                                                LPARAM lParam) {
+    auto* self = reinterpret_cast<Win32SocketFactory*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (self && message >= kFirstMessage && message <= kLastMessage) {
+        self->OnSocketEvent(message, static_cast<SOCKET>(wParam), WSAGETSELECTEVENT(lParam));
+        return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+// The owner may destroy the socket inside any notification, so nothing found before a call
+// is used after it.
+void Win32SocketFactory::OnSocketEvent(UINT message, SOCKET socket, WORD event) {
+    const Watched* watched = Find(message, socket);
+    if (!watched) return;
+    switch (event) {
+        case FD_ACCEPT:
+            watched->target->OnAccept();
+            break;
+        case FD_READ:
+            watched->target->OnReceive();
+            break;
+        case FD_WRITE:
+            if (watched->stream) watched->stream->Flush();
+            break;
+        case FD_CLOSE:
+            DeliverClose(message, socket);
+            break;
+        default:
+            break;
+    }
+}
+
+void Win32SocketFactory::DeliverClose(UINT message, SOCKET socket) {
+    for (int reads = 0; reads < kMaxReadsBeforeClose; ++reads) {
+        const Watched* watched = Find(message, socket);
+        u_long available = 0;
+        if (!watched || ioctlsocket(socket, FIONREAD, &available) != 0 || available == 0) break;
+        watched->target->OnReceive();
+    }
+    if (const Watched* watched = Find(message, socket)) watched->target->OnClose();
+}
+
+Win32StreamSocket::Win32StreamSocket(Win32SocketFactory& factory, SOCKET socket,
+                                     ISocketNotify& target)
+    : m_factory(factory), m_socket(socket) {
+    // Replies follow the read acknowledgement at once; don't let Nagle hold them back.
+    BOOL noDelay = TRUE;
+    setsockopt(m_socket, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay),
+               sizeof(noDelay));
+    m_message = m_factory.Watch(m_socket, FD_READ | FD_WRITE | FD_CLOSE, target, this);
+}
+
+Win32StreamSocket::~Win32StreamSocket() {
+    if (m_message) m_factory.Unwatch(m_message);
+    closesocket(m_socket);
+}
+
+int Win32StreamSocket::Receive(void* buffer, int maxCount) {
+    if (maxCount <= 0) return 0;
+    const int n = recv(m_socket, static_cast<char*>(buffer), maxCount, 0);
+    return n == SOCKET_ERROR ? -1 : n;
+}
+
+void Win32StreamSocket::Send(const void* data, int length) {
+    if (m_broken || length <= 0) return;
+    if (m_queue.size() - m_queueHead + static_cast<size_t>(length) > kMaxQueuedBytes) {
+        // The device has stopped reading; end the connection rather than grow without bound.
+        m_broken = true;
+        m_queue.clear();
+        m_queueHead = 0;
+        shutdown(m_socket, SD_BOTH);
+        return;
+    }
+    m_queue.append(static_cast<const char*>(data), static_cast<size_t>(length));
+    SendQueued();
+}
+
+void Win32StreamSocket::ShutdownSend() {
+    // Bytes still queued go out first.
+    m_shutdownWhenSent = true;
+    SendQueued();
+}
+
+void Win32StreamSocket::Flush() {
+    SendQueued();
+}
+
+void Win32StreamSocket::SendQueued() {
+    while (m_queueHead < m_queue.size()) {
+        const size_t left = m_queue.size() - m_queueHead;
+        const int chunk = left > 0x100000 ? 0x100000 : static_cast<int>(left);
+        const int sent = send(m_socket, m_queue.data() + m_queueHead, chunk, 0);
+        if (sent == SOCKET_ERROR) {
+            if (WSAGetLastError() == WSAEWOULDBLOCK) return;  // FD_WRITE brings us back
+            m_broken = true;
+            break;
+        }
+        m_queueHead += static_cast<size_t>(sent);
+    }
+    m_queue.clear();
+    m_queueHead = 0;
+    if (m_shutdownWhenSent) {
+        m_shutdownWhenSent = false;
+        shutdown(m_socket, SD_SEND);
+    }
+}
+
+Win32ListeningSocket::Win32ListeningSocket(Win32SocketFactory& factory, ISocketNotify& target)
+    : m_factory(factory), m_target(target) {}
+
+Win32ListeningSocket::~Win32ListeningSocket() {
+    if (m_message) m_factory.Unwatch(m_message);
+    if (m_socket != INVALID_SOCKET) closesocket(m_socket);
+}
+
+bool Win32ListeningSocket::Create(int port) {
+    m_socket = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    if (m_socket == INVALID_SOCKET) return false;
+    m_message =
+        m_factory.Watch(m_socket, FD_READ | FD_WRITE | FD_OOB | FD_ACCEPT | FD_CONNECT | FD_CLOSE,
+                        m_target, nullptr);
+    if (!m_message) return false;
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_ANY);
+    address.sin_port = htons(static_cast<u_short>(port));
+    return bind(m_socket, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0;
+}
+
+bool Win32ListeningSocket::Listen(int backlog) {
+    return m_socket != INVALID_SOCKET && listen(m_socket, backlog) == 0;
+}
+
+std::unique_ptr<IStreamSocket> Win32ListeningSocket::Accept(ISocketNotify& target) {
+    SOCKET accepted = accept(m_socket, nullptr, nullptr);
+    if (accepted == INVALID_SOCKET) return nullptr;
+    return std::make_unique<Win32StreamSocket>(m_factory, accepted, target);
+}

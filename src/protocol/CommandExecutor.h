@@ -1,0 +1,43 @@
+#pragma once
+#include <string>
+
+class CConnectionServer;
+class IDesktop;
+
+// Carries out the device's commands. The operations are virtual and their order is fixed;
+// the dispatcher reaches them only through this table.
+class CCommandExecutor {
+public:
+    explicit CCommandExecutor(CConnectionServer* server, IDesktop* desktop = nullptr);
+    virtual ~CCommandExecutor();
+    CCommandExecutor(const CCommandExecutor&) = delete;
+    CCommandExecutor& operator=(const CCommandExecutor&) = delete;
+
+    virtual void MoveCursorBy(float dx, float dy);                          // 0
+    virtual void ButtonDown(int button);                                    // 1
+    virtual void ButtonUp(int button);                                      // 2
+    virtual void ClickButton(int button, int count);                        // 3
+    virtual void GrabWindowUnderCursor();                                   // 4
+    virtual void DragGrabbedWindowBy(float dx, float dy);                   // 5
+    virtual void IgnoreCode200(int a, float b, float c, float d, float e);  // 6
+    virtual void ReleaseGrabbedWindow();                                    // 7
+    virtual void ScrollWheel(float dx, float dy);                           // 8
+    virtual void StartCursorGlide(float vx, float vy, float decay);         // 9
+    virtual void StartScrollGlide(float vx, float vy, float decay);         // 10
+    virtual void StopGlide();                                               // 11
+    virtual bool SendWindowList(bool onlyIfChanged);                        // 12
+    virtual void SendWindowIcon(const std::string& windowKey);              // 13
+    virtual void ActivateApplication(const std::string& windowKey);         // 14
+    virtual void CloseApplication(const std::string& windowKey);            // 15
+    virtual void ReceiveRemoteScreen(const void* data, int length);         // 16
+    virtual void SendFileToDevice(bool image);                              // 17
+    virtual void CancelFileDialog();                                        // 18
+    virtual void TypeCharacter(int character);                              // 19
+    virtual void PressKey(int code, bool isCharacter, int modifiers);       // 20
+    virtual void SetBounceOffEdges(bool on);                                // 21
+    virtual void ShowTestWindow(int x, int y, int show);                    // 22
+
+    CConnectionServer* m_pServer;
+    IDesktop* m_pDesktop;
+    bool m_bounceOffEdges = true;
+};
