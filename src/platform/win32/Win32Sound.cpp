@@ -1,7 +1,6 @@
-#include <mmsystem.h>
-#include <windows.h>
-
 #include "platform/win32/Win32Services.h"
+// mmsystem.h needs the types of windows.h, which the header above brings.
+#include <mmsystem.h>
 
 void Win32Sound::PlayFileSync(const std::string& fileName) {
     PlaySoundA(fileName.c_str(), nullptr, SND_FILENAME);

@@ -1,0 +1,249 @@
+"""Runs the real TavrixServer.exe under Wine on a virtual X display, and speaks the device's
+protocol to it over loopback. Every wait is bounded, and every process started here is
+stopped by its own process id."""
+
+import atexit
+import os
+import shutil
+import signal
+import socket
+import subprocess
+import tempfile
+import time
+
+ACK = b"\n\x00\x00\x00"
+HERE = os.path.dirname(os.path.abspath(__file__))
+
+
+def _env_path(name):
+    value = os.environ.get(name)
+    if not value:
+        raise RuntimeError(f"{name} is not set; run the tests through scripts/tavrix.sh test")
+    return value
+
+
+def free_port():
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+def wait_until(predicate, timeout, interval=0.05):
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        result = predicate()
+        if result:
+            return result
+        time.sleep(interval)
+    return predicate()
+
+
+def stop_process(process, grace=3.0):
+    """Ends one process we started, by its own pid."""
+    if process.poll() is not None:
+        return
+    try:
+        os.kill(process.pid, signal.SIGTERM)
+        process.wait(timeout=grace)
+    except subprocess.TimeoutExpired:
+        os.kill(process.pid, signal.SIGKILL)
+        process.wait(timeout=grace)
+    except ProcessLookupError:
+        pass
+
+
+class WineSession:
+    """A fresh Wine prefix and an Xvfb display, shared by every test of one run."""
+
+    _instance = None
+
+    @classmethod
+    def get(cls):
+        if cls._instance is None:
+            cls._instance = WineSession()
+            atexit.register(cls._instance.close)
+        return cls._instance
+
+    def __init__(self):
+        self.wine = os.environ.get("TAVRIX_WINE", "/usr/lib/wine/wine64")
+        self.wineserver = os.environ.get("TAVRIX_WINESERVER", "/usr/lib/wine/wineserver64")
+        self.root = tempfile.mkdtemp(prefix="tavrix-e2e-")
+        self.prefix = os.path.join(self.root, "prefix")
+        self.xvfb = None
+        self.display = self._start_display()
+        self.env = dict(os.environ)
+        self.env.update({
+            "WINEPREFIX": self.prefix,
+            "WINEDEBUG": "-all",
+            "WINEDLLOVERRIDES": "mscoree,mshtml=",
+            "WINELOADER": self.wine,
+            "WINESERVER": self.wineserver,
+            "DISPLAY": self.display,
+        })
+        self._run([self.wine, "wineboot", "-i"], timeout=180)
+        self._run([self.wineserver, "-w"], timeout=180)
+        # A crash must fail a test, not wait for someone to close a dialog.
+        self._run([self.wine, "reg", "add", r"HKCU\Software\Wine\WineDbg", "/v",
+                   "ShowCrashDialog", "/t", "REG_DWORD", "/d", "0", "/f"], timeout=60)
+        self.drive_c = os.path.join(self.prefix, "drive_c")
+
+    def _start_display(self):
+        for number in range(90, 140):
+            if os.path.exists(f"/tmp/.X{number}-lock"):
+                continue
+            self.xvfb = subprocess.Popen(
+                ["Xvfb", f":{number}", "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
+                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            if wait_until(lambda: os.path.exists(f"/tmp/.X11-unix/X{number}"), 10):
+                return f":{number}"
+            stop_process(self.xvfb)
+        raise RuntimeError("no free X display")
+
+    def _run(self, command, timeout, cwd=None):
+        return subprocess.run(command, env=self.env, cwd=cwd, timeout=timeout,
+                              stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, check=False)
+
+    def run_windows(self, exe, *args, timeout=30, cwd=None):
+        """Runs a Windows program to its end and gives back what it printed."""
+        result = self._run([self.wine, exe, *args], timeout=timeout, cwd=cwd)
+        return result.returncode, result.stdout.decode("latin-1")
+
+    def start_windows(self, exe, cwd):
+        return subprocess.Popen([self.wine, exe], env=self.env, cwd=cwd,
+                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+    def close(self):
+        try:
+            self._run([self.wineserver, "-k"], timeout=30)
+        except (subprocess.TimeoutExpired, OSError):
+            pass
+        if self.xvfb:
+            stop_process(self.xvfb)
+        shutil.rmtree(self.root, ignore_errors=True)
+
+
+class Probe:
+    """Reads the desktop from outside the server."""
+
+    def __init__(self, session):
+        self.session = session
+        self.exe = _env_path("TAVRIX_PROBE_EXE")
+
+    def cursor(self):
+        code, out = self.session.run_windows(self.exe, "cursor")
+        assert code == 0, f"probe failed: {code}"
+        x, y = out.split()
+        return int(x), int(y)
+
+    def set_cursor(self, x, y):
+        code, _ = self.session.run_windows(self.exe, "setcursor", str(x), str(y))
+        assert code == 0, f"probe failed: {code}"
+
+
+def settings_text(name="Office PC", password="secret", password_enabled=1, server_on=1,
+                  port=12589):
+    return (f"{name}\r\n{password}\r\n1#{password_enabled}#0#1#0#0#{server_on}#{port}#0")
+
+
+class ServerProcess:
+    """One TavrixServer.exe in a working directory of its own, with its settings file."""
+
+    def __init__(self, session, settings=None, port=None):
+        self.session = session
+        self.exe = _env_path("TAVRIX_SERVER_EXE")
+        self.port = port or free_port()
+        self.workdir = tempfile.mkdtemp(prefix="server-", dir=session.root)
+        if settings is None:
+            settings = settings_text(port=self.port)
+        with open(os.path.join(self.workdir, "TavrixConfig.txt"), "w", newline="") as f:
+            f.write(settings)
+        self.process = session.start_windows(self.exe, self.workdir)
+
+    def wait_listening(self, timeout=30):
+        def accepting():
+            if self.process.poll() is not None:
+                raise AssertionError(f"server exited with {self.process.returncode}")
+            try:
+                with socket.create_connection(("127.0.0.1", self.port), timeout=0.5) as probe:
+                    probe.settimeout(2)
+                    # The probe connection is a device too: wait for its hello, then leave.
+                    probe.recv(256)
+                return True
+            except OSError:
+                return False
+        if not wait_until(accepting, timeout, interval=0.2):
+            raise AssertionError(f"server not listening on {self.port}")
+        time.sleep(0.3)  # let the server see the probe leave
+
+    def stop(self):
+        stop_process(self.process)
+
+    def log_text(self):
+        path = os.path.join(self.session.drive_c, "tavrix_log.txt")
+        with open(path, "rb") as f:
+            return f.read()
+
+
+class Device:
+    """The device end of the protocol."""
+
+    def __init__(self, port, timeout=5.0):
+        self.sock = socket.create_connection(("127.0.0.1", port), timeout=timeout)
+        self.sock.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
+        self.buffer = b""
+        self.timeout = timeout
+
+    def send(self, data):
+        self.sock.sendall(data)
+
+    def _fill(self, deadline):
+        remaining = deadline - time.monotonic()
+        if remaining <= 0:
+            return False
+        self.sock.settimeout(remaining)
+        try:
+            chunk = self.sock.recv(65536)
+        except socket.timeout:
+            return False
+        if not chunk:
+            raise EOFError("server closed the connection")
+        self.buffer += chunk
+        return True
+
+    def read_exact(self, count, timeout=None):
+        deadline = time.monotonic() + (timeout or self.timeout)
+        while len(self.buffer) < count:
+            if not self._fill(deadline):
+                raise AssertionError(f"wanted {count} bytes, got {self.buffer!r}")
+        data, self.buffer = self.buffer[:count], self.buffer[count:]
+        return data
+
+    def read_line(self, timeout=None):
+        deadline = time.monotonic() + (timeout or self.timeout)
+        while b"\n" not in self.buffer:
+            if not self._fill(deadline):
+                raise AssertionError(f"no full line, got {self.buffer!r}")
+        line, _, self.buffer = self.buffer.partition(b"\n")
+        return line + b"\n"
+
+    def expect_ack(self):
+        assert self.read_exact(4) == ACK
+
+    def expect_silence(self, seconds=0.5):
+        """Nothing arrives for a while (and the connection stays open)."""
+        deadline = time.monotonic() + seconds
+        while self._fill(deadline):
+            pass
+        assert self.buffer == b"", f"unexpected bytes {self.buffer!r}"
+
+    def expect_closed(self, timeout=5.0):
+        deadline = time.monotonic() + timeout
+        try:
+            while self._fill(deadline):
+                pass
+        except (EOFError, ConnectionResetError):
+            return
+        raise AssertionError("server kept the connection open")
+
+    def close(self):
+        self.sock.close()
