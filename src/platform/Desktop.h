@@ -1,4 +1,8 @@
 #pragma once
+#include <cstdint>
+
+// A window of the desktop, as the platform names it; 0 is none.
+using WindowHandle = std::uintptr_t;
 
 struct ScreenPoint {
     int x = 0;

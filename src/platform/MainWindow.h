@@ -1,6 +1,8 @@
 #pragma once
 #include <string>
 
+#include "platform/Desktop.h"
+
 class CConnectionSocket;
 
 // What the core asks of the server's main window.
@@ -12,4 +14,8 @@ public:
     virtual void UpdateStatusDisplay() = 0;
     // Stores the device's name and refreshes every bound control from the dialog's fields.
     virtual void SetDeviceName(const std::string& name) = 0;
+    // The main window itself, for the input rules that concern it.
+    virtual WindowHandle Handle() const { return 0; }
+    // Posts WM_HIDE_TO_TRAY to the main window.
+    virtual void PostHideToTray() {}
 };

@@ -3,8 +3,9 @@
 // The pointer, keyboard, window and file operations are filled in by their own features;
 // until then a command for them is received and has no effect.
 
-CCommandExecutor::CCommandExecutor(CConnectionServer* server, IDesktop* desktop)
-    : m_pServer(server), m_pDesktop(desktop) {}
+CCommandExecutor::CCommandExecutor(CConnectionServer* server, IDesktop* desktop,
+                                   IMainWindow* mainWindow)
+    : m_pServer(server), m_pDesktop(desktop), m_pMainWindow(mainWindow) {}
 CCommandExecutor::~CCommandExecutor() = default;
 
 void CCommandExecutor::ButtonDown(int) {}

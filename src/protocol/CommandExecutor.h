@@ -3,12 +3,14 @@
 
 class CConnectionServer;
 class IDesktop;
+class IMainWindow;
 
 // Carries out the device's commands. The operations are virtual and their order is fixed;
 // the dispatcher reaches them only through this table.
 class CCommandExecutor {
 public:
-    explicit CCommandExecutor(CConnectionServer* server, IDesktop* desktop = nullptr);
+    explicit CCommandExecutor(CConnectionServer* server, IDesktop* desktop = nullptr,
+                              IMainWindow* mainWindow = nullptr);
     virtual ~CCommandExecutor();
     CCommandExecutor(const CCommandExecutor&) = delete;
     CCommandExecutor& operator=(const CCommandExecutor&) = delete;
@@ -39,5 +41,6 @@ public:
 
     CConnectionServer* m_pServer;
     IDesktop* m_pDesktop;
+    IMainWindow* m_pMainWindow;
     bool m_bounceOffEdges = true;
 };

@@ -35,7 +35,7 @@ const CTavrixServerDlg::MessageRow CTavrixServerDlg::kMessageTable[] = {
 CTavrixServerDlg::CTavrixServerDlg(Win32Platform& platform, DiagnosticLog& log)
     : m_platform(platform),
       m_server(ServicesOf(platform, this, log)),
-      m_executor(&m_server, &platform.desktop),
+      m_executor(&m_server, &platform.desktop, this),
       m_pDispatcher(std::make_unique<CCommandDispatcher>(&m_executor, this, &platform.sound)) {}
 
 CTavrixServerDlg::~CTavrixServerDlg() {
@@ -108,6 +108,10 @@ LRESULT CTavrixServerDlg::OnDestroy(WPARAM, LPARAM) {
 void CTavrixServerDlg::PostDropConnection(CConnectionSocket* connection) {
     if (m_window)
         PostMessageA(m_window, kWmDropConnection, 0, reinterpret_cast<LPARAM>(connection));
+}
+
+void CTavrixServerDlg::PostHideToTray() {
+    if (m_window) PostMessageA(m_window, kWmHideToTray, 0, 0);
 }
 
 std::string CTavrixServerDlg::StatusText() const {

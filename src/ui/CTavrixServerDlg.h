@@ -28,6 +28,8 @@ public:
     void PostDropConnection(CConnectionSocket* connection) override;
     void UpdateStatusDisplay() override;
     void SetDeviceName(const std::string& name) override;
+    WindowHandle Handle() const override { return reinterpret_cast<WindowHandle>(m_window); }
+    void PostHideToTray() override;
 
     std::string GetDefaultServerName();
     void LoadSettings();
