@@ -6,6 +6,7 @@
 #include "platform/MainWindow.h"
 #include "platform/Sound.h"
 #include "protocol/CommandDispatcher.h"
+#include "protocol/CommandExecutor.h"
 
 namespace {
 
@@ -26,6 +27,11 @@ bool ConstantTimeEquals(const std::string& a, const std::string& b) {
         difference |= static_cast<unsigned>(x ^ y);
     }
     return difference == 0;
+}
+
+// Whatever the device left pressed or gliding must not outlive its connection.
+void EndDeviceInput(CCommandDispatcher* dispatcher) {
+    if (dispatcher && dispatcher->m_pExecutor) dispatcher->m_pExecutor->EndDeviceInput();
 }
 
 }  // namespace
@@ -53,6 +59,7 @@ void CConnectionServer::StopServer() {
     m_listeningPort = -1;
     m_authenticated = false;
     CloseAllConnections();
+    EndDeviceInput(m_pDispatcher);
 }
 
 void CConnectionServer::CloseAllConnections() {
@@ -101,6 +108,7 @@ void CConnectionServer::OnConnectionClosed(CConnectionSocket* connection) {
     std::unique_ptr<CConnectionSocket> closed = std::move(*it);
     m_connections.clear();
     closed.reset();
+    EndDeviceInput(m_pDispatcher);
     if (m_port != m_listeningPort) {
         StopServer();
         StartServer(m_pDispatcher);

@@ -18,4 +18,6 @@ public:
     virtual WindowHandle Handle() const { return 0; }
     // Posts WM_HIDE_TO_TRAY to the main window.
     virtual void PostHideToTray() {}
+    // Arms IDT_LIST_AFTER_ACTION: a fresh window list follows a window action shortly.
+    virtual void ArmListTimer() {}
 };

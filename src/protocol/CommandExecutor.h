@@ -1,5 +1,10 @@
 #pragma once
+#include <atomic>
+#include <map>
 #include <string>
+#include <thread>
+
+#include "platform/Desktop.h"
 
 class CConnectionServer;
 class IDesktop;
@@ -39,8 +44,35 @@ public:
     virtual void SetBounceOffEdges(bool on);                                // 21
     virtual void ShowTestWindow(int x, int y, int show);                    // 22
 
+    // One key stroke with its modifiers, pressed and released at once.
+    void PressKeyWithModifiers(int virtualKey, int modifiers);
+    // Body of the glide thread.
+    void GlideWorker();
+    // The device has gone: release the buttons it left pressed and end a running glide.
+    void EndDeviceInput();
+
     CConnectionServer* m_pServer;
     IDesktop* m_pDesktop;
     IMainWindow* m_pMainWindow;
-    bool m_bounceOffEdges = true;
+
+    WindowHandle m_grabbedWindow = 0;
+    // Shared with the glide worker, read fresh on every step.
+    std::atomic<float> m_glideVelocityX{0.0f};
+    std::atomic<float> m_glideVelocityY{0.0f};
+    std::atomic<float> m_glideDecay{-1.0f};
+    std::atomic<bool> m_glideStop{false};
+    std::atomic<bool> m_glideScrolls{false};
+    std::atomic<bool> m_bounceOffEdges{true};
+
+    std::map<int, int> m_keyMap;
+
+private:
+    void StartGlide(float vx, float vy, float decay, bool scrolls);
+    void StopAndJoinGlide();
+    void InjectButton(uint32_t flags);
+    void CursorGlideStep();
+
+    std::thread m_glideThread;
+    // MOUSEEVENTF_*DOWN bits of the buttons the device holds pressed; GUI thread only.
+    uint32_t m_heldButtons = 0;
 };

@@ -1,16 +1,33 @@
+// The main window's construction, initialisation, settings and status display.
 #include "ui/CTavrixServerDlg.h"
+
+// shellapi.h needs the types of windows.h, which the dialog header brings.
+#include <shellapi.h>
+#include <winsock2.h>
+
+#include <cstdio>
+#include <vector>
 
 #include "platform/win32/Win32Platform.h"
 #include "settings/SettingsFile.h"
+#include "ui/ApplicationName.h"
+#include "ui/CPasswordProtectionConfirmation.h"
 #include "ui/WindowMessages.h"
+#include "ui/resource.h"
 
 namespace {
 
-constexpr char kWindowClass[] = "TavrixServerWindow";
-constexpr char kTitle[] = "Tavrix Server";
+constexpr UINT kTrayIconId = IDR_MAINFRAME;
+constexpr int kHostNameSize = 99;
+constexpr int kFontHeight = 18;
+constexpr char kFontFace[] = "Coururier New";
+constexpr char kUnknownAddress[] = "Unknown";
+constexpr char kIntegerPrompt[] = "Please enter an integer.";
 constexpr char kSaveFailed[] =
     "Configuration Could not be saved, you may not have the required permissions.\n Please "
     "contact your administrator.";
+// The settings file reads back at most this many characters of the name and the password.
+constexpr WPARAM kTextLimit = 98;
 
 ConnectionServerServices ServicesOf(Win32Platform& platform, IMainWindow* window,
                                     DiagnosticLog& log) {
@@ -24,114 +41,138 @@ ConnectionServerServices ServicesOf(Win32Platform& platform, IMainWindow* window
     return services;
 }
 
+HICON LoadSmallIcon(int id) {
+    return static_cast<HICON>(LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id),
+                                         IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                                         GetSystemMetrics(SM_CYSMICON), LR_SHARED));
+}
+
+std::string LoadResourceString(UINT id) {
+    char text[256] = {};
+    const int length = LoadStringA(GetModuleHandleA(nullptr), id, text, sizeof(text));
+    return std::string(text, length > 0 ? static_cast<size_t>(length) : 0);
+}
+
 }  // namespace
 
-const CTavrixServerDlg::MessageRow CTavrixServerDlg::kMessageTable[] = {
-    {kWmDropConnection, &CTavrixServerDlg::OnDropConnection},
-    {WM_CLOSE, &CTavrixServerDlg::OnClose},
-    {WM_DESTROY, &CTavrixServerDlg::OnDestroy},
-};
-
 CTavrixServerDlg::CTavrixServerDlg(Win32Platform& platform, DiagnosticLog& log)
-    : m_platform(platform),
+    : CDialog(IDD_TAVRIXSERVER_DIALOG),
+      m_platform(platform),
+      m_hIcon(LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME))),
       m_server(ServicesOf(platform, this, log)),
       m_executor(&m_server, &platform.desktop, this),
-      m_pDispatcher(std::make_unique<CCommandDispatcher>(&m_executor, this, &platform.sound)) {}
+      m_pDispatcher(std::make_unique<CCommandDispatcher>(&m_executor, this, &platform.sound)),
+      m_logic(m_settings, m_server, *m_pDispatcher, m_executor, *this) {}
 
-CTavrixServerDlg::~CTavrixServerDlg() {
-    if (m_font) DeleteObject(m_font);
-}
-
-bool CTavrixServerDlg::Create(int showCommand) {
-    WNDCLASSA windowClass = {};
-    windowClass.lpfnWndProc = &WindowProc;
-    windowClass.hInstance = GetModuleHandleA(nullptr);
-    windowClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    windowClass.lpszClassName = kWindowClass;
-    RegisterClassA(&windowClass);
-    m_window = CreateWindowExA(
-        0, kWindowClass, kTitle, WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
-        CW_USEDEFAULT, CW_USEDEFAULT, 360, 140, nullptr, nullptr, GetModuleHandleA(nullptr), this);
-    if (!m_window) return false;
-    m_statusLabel = CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE, 12, 12, 320, 80,
-                                    m_window, nullptr, GetModuleHandleA(nullptr), nullptr);
-    m_font = CreateFontA(-12, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, "Tahoma");
-    SendMessageA(m_statusLabel, WM_SETFONT, reinterpret_cast<WPARAM>(m_font), TRUE);
-    OnInitDialog();
-    ShowWindow(m_window, showCommand);
-    return true;
-}
+CTavrixServerDlg::~CTavrixServerDlg() = default;
 
 void CTavrixServerDlg::OnInitDialog() {
     m_settings.serverName = GetDefaultServerName();
     LoadSettings();
+    SendDlgItemMessageA(m_hWnd, IDC_SERVER_NAME, EM_LIMITTEXT, kTextLimit, 0);
+    SendDlgItemMessageA(m_hWnd, IDC_PASSWORD, EM_LIMITTEXT, kTextLimit, 0);
+    UpdateData(false);
+    CheckDlgButton(m_hWnd, IDC_PASSWORD_ENABLED,
+                   m_settings.passwordEnabled != 0 ? BST_CHECKED : BST_UNCHECKED);
+    AddSystemMenuItems();
+    SetWindowIcons();
+    CreateFonts();
+    ShowHostAddress();
     m_server.m_pDispatcher = m_pDispatcher.get();
     ApplySettings();
     if (m_server.m_serverOn) m_server.StartServer(m_pDispatcher.get());
+    SetTrayIcon(NIM_ADD, IDI_LISTENING, "Listening");
     UpdateStatusDisplay();
+    m_logic.ArmStartupTimers();
 }
 
-LRESULT CALLBACK CTavrixServerDlg::WindowProc(HWND window, UINT message, WPARAM wParam,
-                                              LPARAM lParam) {
-    if (message == WM_NCCREATE) {
-        auto* create = reinterpret_cast<CREATESTRUCTA*>(lParam);
-        SetWindowLongPtrA(window, GWLP_USERDATA,
-                          reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-    }
-    auto* self = reinterpret_cast<CTavrixServerDlg*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-    if (self) {
-        for (const MessageRow& row : kMessageTable) {
-            if (row.message == message) return (self->*row.handler)(wParam, lParam);
+void CTavrixServerDlg::AddSystemMenuItems() {
+    const std::string about = LoadResourceString(IDS_ABOUTBOX);
+    HMENU menu = GetSystemMenu(m_hWnd, FALSE);
+    if (about.empty() || !menu) return;
+    AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
+    AppendMenuA(menu, MF_STRING, IDM_ABOUT_SYSMENU, about.c_str());
+    AppendMenuA(menu, MF_STRING, IDM_WEBSITE_SYSMENU, LoadResourceString(IDS_GOTO_WEBSITE).c_str());
+    AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
+    AppendMenuA(menu, MF_STRING, IDM_EXIT_SYSMENU, LoadResourceString(IDS_EXIT).c_str());
+}
+
+void CTavrixServerDlg::SetWindowIcons() {
+    SendMessageA(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
+    SendMessageA(m_hWnd, WM_SETICON, ICON_SMALL,
+                 reinterpret_cast<LPARAM>(LoadSmallIcon(IDR_MAINFRAME)));
+}
+
+void CTavrixServerDlg::CreateFonts() {
+    auto make = [](int weight) {
+        return FontHandle(CreateFontA(kFontHeight, 0, 0, 0, weight, FALSE, FALSE, FALSE,
+                                      ANSI_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                                      DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, kFontFace));
+    };
+    m_statusFont = make(FW_BOLD);
+    m_deviceFont = make(FW_NORMAL);
+    SendDlgItemMessageA(m_hWnd, IDC_STATUS, WM_SETFONT,
+                        reinterpret_cast<WPARAM>(m_statusFont.get()), TRUE);
+    SendDlgItemMessageA(m_hWnd, IDC_DEVICE_NAME, WM_SETFONT,
+                        reinterpret_cast<WPARAM>(m_deviceFont.get()), TRUE);
+}
+
+void CTavrixServerDlg::ShowHostAddress() {
+    std::string address = kUnknownAddress;
+    char hostName[kHostNameSize] = {};
+    if (m_winsock.Start() && gethostname(hostName, kHostNameSize) == 0) {
+        hostName[kHostNameSize - 1] = '\0';
+        const hostent* host = gethostbyname(hostName);
+        if (host && host->h_addrtype == AF_INET && host->h_length == 4 && host->h_addr_list &&
+            host->h_addr_list[0]) {
+            const auto* bytes = reinterpret_cast<const unsigned char*>(host->h_addr_list[0]);
+            char text[16] = {};
+            std::snprintf(text, sizeof(text), "%d.%d.%d.%d", bytes[0], bytes[1], bytes[2],
+                          bytes[3]);
+            address = text;
         }
     }
-    return DefWindowProcA(window, message, wParam, lParam);
+    SetDlgItemTextA(m_hWnd, IDC_IP_ADDRESS, address.c_str());
 }
 
-LRESULT CTavrixServerDlg::OnDropConnection(WPARAM, LPARAM lParam) {
-    m_server.CloseConnectionGracefully(reinterpret_cast<CConnectionSocket*>(lParam));
-    return 1;
+std::string CTavrixServerDlg::ControlText(int id) const {
+    HWND control = GetDlgItem(m_hWnd, id);
+    const int length = control ? GetWindowTextLengthA(control) : 0;
+    if (length <= 0) return std::string();
+    std::vector<char> text(static_cast<size_t>(length) + 1, '\0');
+    const int copied = GetWindowTextA(control, text.data(), length + 1);
+    return std::string(text.data(), copied > 0 ? static_cast<size_t>(copied) : 0);
 }
 
-LRESULT CTavrixServerDlg::OnClose(WPARAM, LPARAM) {
-    SaveSettings();
-    DestroyWindow(m_window);
-    return 0;
-}
-
-LRESULT CTavrixServerDlg::OnDestroy(WPARAM, LPARAM) {
-    m_window = nullptr;
-    PostQuitMessage(0);
-    return 0;
-}
-
-void CTavrixServerDlg::PostDropConnection(CConnectionSocket* connection) {
-    if (m_window)
-        PostMessageA(m_window, kWmDropConnection, 0, reinterpret_cast<LPARAM>(connection));
-}
-
-void CTavrixServerDlg::PostHideToTray() {
-    if (m_window) PostMessageA(m_window, kWmHideToTray, 0, 0);
-}
-
-std::string CTavrixServerDlg::StatusText() const {
-    std::string state = "Stopped";
-    if (m_server.IsConnected()) {
-        state = "Connected";
-    } else if (m_server.m_listeningPort >= 0) {
-        state = "Listening on port " + std::to_string(m_server.m_listeningPort);
+bool CTavrixServerDlg::UpdateData(bool saveAndValidate) {
+    struct CheckRow {
+        int id;
+        int* field;
+    };
+    const CheckRow checks[] = {{IDC_BOUNCE_OFF_EDGES, &m_settings.bounceOffEdges},
+                               {IDC_VISIBLE_AT_LAUNCH, &m_settings.visibleAtLaunch},
+                               {IDC_LAUNCH_AT_LOGIN, &m_settings.launchAtLogin},
+                               {IDC_ALERT_SOUND, &m_settings.alertSound}};
+    if (!saveAndValidate) {
+        SetDlgItemTextA(m_hWnd, IDC_SERVER_NAME, m_settings.serverName.c_str());
+        SetDlgItemTextA(m_hWnd, IDC_PASSWORD, m_settings.password.c_str());
+        SetDlgItemTextA(m_hWnd, IDC_CONFIRM_PASSWORD, m_confirmText.c_str());
+        for (const CheckRow& row : checks)
+            CheckDlgButton(m_hWnd, row.id, *row.field != 0 ? BST_CHECKED : BST_UNCHECKED);
+        SetDlgItemTextA(m_hWnd, IDC_DEVICE_NAME, m_logic.deviceName.c_str());
+        SetDlgItemTextA(m_hWnd, IDC_PORT, std::to_string(m_settings.port).c_str());
+        return true;
     }
-    return "Server name: " + m_settings.serverName + "\nStatus: " + state +
-           "\nDevice: " + m_deviceName;
-}
-
-void CTavrixServerDlg::UpdateStatusDisplay() {
-    if (m_statusLabel) SetWindowTextA(m_statusLabel, StatusText().c_str());
-}
-
-void CTavrixServerDlg::SetDeviceName(const std::string& name) {
-    m_deviceName = name;
-    UpdateStatusDisplay();
+    m_settings.serverName = ControlText(IDC_SERVER_NAME);
+    m_settings.password = ControlText(IDC_PASSWORD);
+    m_confirmText = ControlText(IDC_CONFIRM_PASSWORD);
+    for (const CheckRow& row : checks)
+        *row.field = IsDlgButtonChecked(m_hWnd, row.id) == BST_CHECKED ? 1 : 0;
+    if (ParseDialogInt(ControlText(IDC_PORT), m_settings.port)) return true;
+    MessageBoxA(m_hWnd, kIntegerPrompt, ApplicationName().c_str(), MB_OK | MB_ICONEXCLAMATION);
+    SetFocus(GetDlgItem(m_hWnd, IDC_PORT));
+    SendDlgItemMessageA(m_hWnd, IDC_PORT, EM_SETSEL, 0, -1);
+    return false;
 }
 
 std::string CTavrixServerDlg::GetDefaultServerName() {
@@ -149,8 +190,78 @@ void CTavrixServerDlg::ApplySettings() {
 }
 
 void CTavrixServerDlg::SaveSettings() {
+    UpdateData(true);
     ApplySettings();
     m_settings.serverOn = m_server.m_serverOn;
     if (!SaveSettingsFile(kSettingsFileName, m_settings))
-        MessageBoxA(m_window, kSaveFailed, kTitle, MB_OK);
+        MessageBoxA(m_hWnd, kSaveFailed, ApplicationName().c_str(), MB_OK);
+}
+
+bool CTavrixServerDlg::SetTrayIcon(DWORD operation, int iconId, const std::string& stateWord) {
+    NOTIFYICONDATAA data = {};
+    data.cbSize = sizeof(data);
+    data.hWnd = m_hWnd;
+    data.uID = kTrayIconId;
+    data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    data.uCallbackMessage = kWmTrayNotify;
+    data.hIcon = LoadSmallIcon(iconId);
+    const std::string tip = TrayTip(stateWord);
+    tip.copy(data.szTip, sizeof(data.szTip) - 1);
+    return Shell_NotifyIconA(operation, &data) != FALSE;
+}
+
+void CTavrixServerDlg::UpdateStatusDisplay() {
+    m_logic.UpdateStatusDisplay();
+}
+
+void CTavrixServerDlg::SetDeviceName(const std::string& name) {
+    m_logic.SetDeviceName(name);
+}
+
+void CTavrixServerDlg::PostDropConnection(CConnectionSocket* connection) {
+    if (m_hWnd) PostMessageA(m_hWnd, kWmDropConnection, 0, reinterpret_cast<LPARAM>(connection));
+}
+
+void CTavrixServerDlg::PostHideToTray() {
+    if (m_hWnd) PostMessageA(m_hWnd, kWmHideToTray, 0, 0);
+}
+
+void CTavrixServerDlg::ArmListTimer() {
+    SetTimer(IDT_LIST_AFTER_ACTION, kListAfterActionMs);
+}
+
+void CTavrixServerDlg::ShowStatus(const StatusRow& row) {
+    SetDlgItemTextA(m_hWnd, IDC_SERVER_ON_OFF, row.buttonCaption);
+    SetDlgItemTextA(m_hWnd, IDC_STATUS, row.statusText);
+    SetTrayIcon(NIM_MODIFY, row.trayIcon, row.tipWord);
+}
+
+void CTavrixServerDlg::ShowDeviceName(const std::string& name) {
+    SetDlgItemTextA(m_hWnd, IDC_DEVICE_NAME, name.c_str());
+}
+
+void CTavrixServerDlg::RefillControls() {
+    UpdateData(false);
+}
+
+bool CTavrixServerDlg::RunPasswordConfirmation() {
+    CPasswordProtectionConfirmation confirmation;
+    confirmation.DoModal(m_hWnd);
+    return confirmation.acknowledged;
+}
+
+void CTavrixServerDlg::SetPasswordCheckBox(bool checked) {
+    CheckDlgButton(m_hWnd, IDC_PASSWORD_ENABLED, checked ? BST_CHECKED : BST_UNCHECKED);
+}
+
+void CTavrixServerDlg::SetTimer(unsigned id, unsigned milliseconds) {
+    if (m_hWnd) ::SetTimer(m_hWnd, id, milliseconds, nullptr);
+}
+
+void CTavrixServerDlg::KillTimer(unsigned id) {
+    if (m_hWnd) ::KillTimer(m_hWnd, id);
+}
+
+void CTavrixServerDlg::HideWindow() {
+    ShowWindow(m_hWnd, SW_HIDE);
 }

@@ -3,61 +3,122 @@
 
 #include <memory>
 #include <string>
+#include <type_traits>
 
 #include "net/ConnectionServer.h"
 #include "platform/MainWindow.h"
 #include "protocol/CommandDispatcher.h"
 #include "protocol/CommandExecutor.h"
+#include "settings/ServerDialogLogic.h"
 #include "settings/ServerSettings.h"
+#include "ui/CDialog.h"
+#include "ui/WinsockSession.h"
 
 class DiagnosticLog;
 struct Win32Platform;
 
-// The server's main window: owns the settings, the executor, the connection server and the
-// dispatcher, and shows the server's state.
-class CTavrixServerDlg : public IMainWindow {
+// The server's main window (template 129): owns the settings, the executor, the connection
+// server and the dispatcher, shows the server's state and lives in the notification area.
+class CTavrixServerDlg : public CDialog, public IMainWindow, private IServerDialogView {
 public:
     CTavrixServerDlg(Win32Platform& platform, DiagnosticLog& log);
     ~CTavrixServerDlg() override;
-    CTavrixServerDlg(const CTavrixServerDlg&) = delete;
-    CTavrixServerDlg& operator=(const CTavrixServerDlg&) = delete;
 
-    bool Create(int showCommand);
     CConnectionServer& Server() { return m_server; }
 
     void PostDropConnection(CConnectionSocket* connection) override;
     void UpdateStatusDisplay() override;
     void SetDeviceName(const std::string& name) override;
-    WindowHandle Handle() const override { return reinterpret_cast<WindowHandle>(m_window); }
+    WindowHandle Handle() const override { return reinterpret_cast<WindowHandle>(m_hWnd); }
     void PostHideToTray() override;
+    void ArmListTimer() override;
 
-    std::string GetDefaultServerName();
+    std::string GetDefaultServerName() override;
     void LoadSettings();
-    void SaveSettings();
+    void SaveSettings() override;
     void ApplySettings();
 
+    // Adds, changes or deletes the tray icon; returns what the shell said.
+    bool SetTrayIcon(DWORD operation, int iconId, const std::string& stateWord);
+
+protected:
+    void OnInitDialog() override;
+    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
+
 private:
-    using Handler = LRESULT (CTavrixServerDlg::*)(WPARAM, LPARAM);
+    using MessageHandler = bool (CTavrixServerDlg::*)(WPARAM, LPARAM);
     struct MessageRow {
         UINT message;
-        Handler handler;
+        MessageHandler handler;
     };
-    static const MessageRow kMessageTable[];
+    using CommandHandler = void (CTavrixServerDlg::*)();
+    struct CommandRow {
+        unsigned id;
+        CommandHandler handler;
+    };
+    static const MessageRow kMessages[];
+    static const CommandRow kCommands[];
+    static const CommandRow kSystemCommands[];
 
-    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    LRESULT OnDropConnection(WPARAM wParam, LPARAM lParam);
-    LRESULT OnClose(WPARAM wParam, LPARAM lParam);
-    LRESULT OnDestroy(WPARAM wParam, LPARAM lParam);
-    void OnInitDialog();
-    std::string StatusText() const;
+    struct FontDeleter {
+        void operator()(HFONT font) const { DeleteObject(font); }
+    };
+    using FontHandle = std::unique_ptr<std::remove_pointer_t<HFONT>, FontDeleter>;
 
+    // Window messages; true when handled.
+    bool OnCommand(WPARAM wParam, LPARAM lParam);
+    bool OnSysCommand(WPARAM wParam, LPARAM lParam);
+    bool OnTimer(WPARAM wParam, LPARAM lParam);
+    bool OnClose(WPARAM wParam, LPARAM lParam);
+    bool OnSize(WPARAM wParam, LPARAM lParam);
+    bool OnTrayNotify(WPARAM wParam, LPARAM lParam);
+    bool OnDropConnection(WPARAM wParam, LPARAM lParam);
+    bool OnHideToTray(WPARAM wParam, LPARAM lParam);
+
+    // Buttons, check boxes and menu commands.
+    void OnServerOnOff();
+    void OnApplyNamePort();
+    void OnRevertToDefault();
+    void OnPasswordCheckBox();
+    void RenewAdvertisement();
+    void PlayCommandsFromFile();
+    void OnAbout();
+    void OnExit();
+    void OnWebSite();
+    void OnEnterKey();
+    void OnEscapeKey();
+
+    // Initialisation steps.
+    void AddSystemMenuItems();
+    void SetWindowIcons();
+    void CreateFonts();
+    void ShowHostAddress();
+    void ShowTrayMenu();
+    void ShowFromTray();
+
+    // Fields to controls, or controls to fields; false when the port isn't an integer.
+    bool UpdateData(bool saveAndValidate);
+    std::string ControlText(int id) const;
+
+    void ShowStatus(const StatusRow& row) override;
+    void ShowDeviceName(const std::string& name) override;
+    void RefillControls() override;
+    bool RunPasswordConfirmation() override;
+    void SetPasswordCheckBox(bool checked) override;
+    void SetTimer(unsigned id, unsigned milliseconds) override;
+    void KillTimer(unsigned id) override;
+    void HideWindow() override;
+
+    CWinsockSession m_winsock;
     Win32Platform& m_platform;
-    HWND m_window = nullptr;
-    HWND m_statusLabel = nullptr;
-    HFONT m_font = nullptr;
     ServerSettings m_settings;
-    std::string m_deviceName = "No Device";
+    std::string m_confirmText;
+    bool m_exitRequested = false;
+    HICON m_hIcon = nullptr;
+    FontHandle m_statusFont;
+    FontHandle m_deviceFont;
     CConnectionServer m_server;
     CCommandExecutor m_executor;
     std::unique_ptr<CCommandDispatcher> m_pDispatcher;
+    CServerDialogLogic m_logic;
 };

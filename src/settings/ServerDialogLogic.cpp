@@ -1,0 +1,153 @@
+#include "settings/ServerDialogLogic.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+
+#include "net/ConnectionServer.h"
+#include "protocol/CommandExecutor.h"
+#include "settings/ServerSettings.h"
+
+const CServerDialogLogic::TimerRow CServerDialogLogic::kTimers[] = {
+    {IDT_NAME_TIMEOUT, true, &CServerDialogLogic::OnNameTimeout},
+    {IDT_HIDE_AT_LAUNCH, true, &CServerDialogLogic::OnHideAtLaunch},
+    {IDT_LIST_AFTER_ACTION, true, &CServerDialogLogic::OnListAfterAction},
+    {IDT_LIST_RETRY, true, &CServerDialogLogic::OnListRetry},
+    {IDT_LIST_POLL, false, &CServerDialogLogic::OnListPoll},
+};
+
+CServerDialogLogic::CServerDialogLogic(ServerSettings& settings, CConnectionServer& server,
+                                       CCommandDispatcher& dispatcher, CCommandExecutor& executor,
+                                       IServerDialogView& view)
+    : m_settings(settings),
+      m_server(server),
+      m_dispatcher(dispatcher),
+      m_executor(executor),
+      m_view(view) {}
+
+bool CServerDialogLogic::DeviceConnected() const {
+    return !m_server.m_connections.empty();
+}
+
+void CServerDialogLogic::UpdateStatusDisplay() {
+    const StatusRow row = StatusFor(m_server.m_serverOn, DeviceConnected());
+    m_view.ShowStatus(row);
+    if (row.deviceConnected) {
+        m_view.SetTimer(IDT_NAME_TIMEOUT, kNameTimeoutMs);
+        return;
+    }
+    // Only the device name: what the user is typing elsewhere in the dialog stays.
+    SetDeviceName(kNoDevice);
+}
+
+void CServerDialogLogic::SetDeviceName(const std::string& name) {
+    deviceName = name;
+    m_view.ShowDeviceName(deviceName);
+}
+
+void CServerDialogLogic::ArmStartupTimers() {
+    if (m_settings.visibleAtLaunch == 0) m_view.SetTimer(IDT_HIDE_AT_LAUNCH, kHideAtLaunchMs);
+    m_view.SetTimer(IDT_LIST_POLL, kListPollMs);
+}
+
+void CServerDialogLogic::OnTimer(unsigned id) {
+    for (const TimerRow& row : kTimers) {
+        if (row.id != id) continue;
+        if (row.oneShot) m_view.KillTimer(id);
+        (this->*row.handler)();
+        return;
+    }
+    m_view.KillTimer(id);
+}
+
+void CServerDialogLogic::OnNameTimeout() {
+    if (deviceName == kNoDevice && m_server.m_serverOn && DeviceConnected())
+        SetDeviceName(kUnknownDevice);
+}
+
+void CServerDialogLogic::OnHideAtLaunch() {
+    m_view.HideWindow();
+}
+
+void CServerDialogLogic::OnListAfterAction() {
+    if (!m_executor.SendWindowList(false)) m_view.SetTimer(IDT_LIST_RETRY, kListRetryMs);
+}
+
+void CServerDialogLogic::OnListRetry() {
+    m_executor.SendWindowList(false);
+}
+
+void CServerDialogLogic::OnListPoll() {
+    if (DeviceConnected()) m_executor.SendWindowList(true);
+}
+
+void CServerDialogLogic::OnServerOnOff() {
+    if (!m_server.m_serverOn && !ConfirmRunWithoutPassword()) return;
+    m_server.m_serverOn = !m_server.m_serverOn;
+    if (m_server.m_serverOn) {
+        m_server.StartServer(&m_dispatcher);
+    } else {
+        m_server.StopServer();
+    }
+    UpdateStatusDisplay();
+}
+
+void CServerDialogLogic::OnApplyNamePort() {
+    const std::string oldName = m_settings.serverName;
+    m_view.SaveSettings();
+    // A listening server moves to the new port and name now, advertised or not.
+    if (!m_server.m_serverOn || DeviceConnected()) return;
+    m_server.DeregisterService();
+    m_server.StopServer();
+    // The same name again would be taken for the record just withdrawn; one blank makes the
+    // new registration a different instance.
+    if (m_settings.serverName == oldName) m_server.m_serverName += ' ';
+    m_server.StartServer(&m_dispatcher);
+    m_server.m_serverName = m_settings.serverName;
+}
+
+void CServerDialogLogic::OnRevertToDefault() {
+    m_settings.serverName = m_view.GetDefaultServerName();
+    m_view.RefillControls();
+    OnApplyNamePort();
+}
+
+void CServerDialogLogic::OnPasswordCheckBox() {
+    m_settings.passwordEnabled = m_settings.passwordEnabled == 0 ? 1 : 0;
+    if (m_server.m_serverOn && !ConfirmRunWithoutPassword()) {
+        m_settings.passwordEnabled = 1;
+        m_view.SetPasswordCheckBox(true);
+        return;
+    }
+    RenewAdvertisement();
+}
+
+bool CServerDialogLogic::ConfirmRunWithoutPassword() {
+    if (m_settings.noPasswordAcknowledged || m_settings.passwordEnabled != 0) return true;
+    if (!m_view.RunPasswordConfirmation()) return false;
+    m_settings.noPasswordAcknowledged = true;
+    m_view.SaveSettings();
+    return true;
+}
+
+void CServerDialogLogic::RenewAdvertisement() {
+    m_view.SaveSettings();
+    // Nothing is advertised while a device is connected, nor for a server that isn't
+    // listening.
+    if (DeviceConnected() || !m_server.m_serverOn) return;
+    m_server.DeregisterService();
+    m_server.RegisterService(m_server.m_serverName.c_str());
+}
+
+bool ParseDialogInt(const std::string& text, int& value) {
+    const char* start = text.c_str();
+    char* end = nullptr;
+    errno = 0;
+    const long parsed = std::strtol(start, &end, 10);
+    if (end == start || errno == ERANGE || parsed < INT_MIN || parsed > INT_MAX) return false;
+    for (; *end; ++end) {
+        if (*end != ' ' && *end != '\t') return false;
+    }
+    value = static_cast<int>(parsed);
+    return true;
+}

@@ -1,0 +1,19 @@
+#include "settings/StatusDisplay.h"
+
+namespace {
+
+constexpr size_t kTipLimit = 127;
+
+}  // namespace
+
+StatusRow StatusFor(bool serverOn, bool deviceConnected) {
+    if (!serverOn) return {"Turn Server On", "Off", kIconOff, "Off", false};
+    if (!deviceConnected) return {"Turn Server Off", "On", kIconListening, "Listening", false};
+    return {"Turn Server Off", "Connected", kIconConnected, "Connected", true};
+}
+
+std::string TrayTip(const std::string& stateWord) {
+    std::string tip = "Windows Tavrix - " + stateWord;
+    if (tip.size() > kTipLimit) tip.resize(kTipLimit);
+    return tip;
+}
