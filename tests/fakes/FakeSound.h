@@ -1,0 +1,12 @@
+#pragma once
+#include <string>
+#include <vector>
+
+#include "platform/Sound.h"
+
+class FakeSound : public ISound {
+public:
+    void PlayFileSync(const std::string& fileName) override { played.push_back(fileName); }
+
+    std::vector<std::string> played;
+};

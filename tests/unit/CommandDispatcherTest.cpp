@@ -1,0 +1,140 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "fakes/FakeMainWindow.h"
+#include "fakes/FakeSound.h"
+#include "fakes/RecordingExecutor.h"
+#include "net/ConnectionServer.h"
+#include "protocol/CommandDispatcher.h"
+
+namespace {
+
+using Calls = std::vector<std::string>;
+
+struct Dispatch {
+    Dispatch() { dispatcher.m_pConnection = &server; }
+
+    // The operations that one line calls.
+    Calls Run(const char* line, bool restricted = false) {
+        executor.calls.clear();
+        dispatcher.DispatchLine(line, restricted);
+        return executor.calls;
+    }
+
+    RecordingExecutor executor;
+    FakeMainWindow window;
+    FakeSound sound;
+    CCommandDispatcher dispatcher{&executor, &window, &sound};
+    CConnectionServer server{ConnectionServerServices{}};
+};
+
+TEST(CommandDispatcher, EveryCodeReachesItsOperation) {
+    const std::vector<std::pair<const char*, const char*>> table = {
+        {"1:1.5:-2\n", "ScrollWheel(1.5,-2)"},
+        {"2:-3.5:4\n", "MoveCursorBy(-3.5,4)"},
+        {"3:2\n", "ButtonDown(2)"},
+        {"4:1\n", "ButtonUp(1)"},
+        {"5:233\n", "TypeCharacter(233)"},
+        {"6:122:0\n", "PressKey(122,false,0)"},
+        {"7:97:8\n", "PressKey(97,true,8)"},
+        {"19\n", "GrabWindowUnderCursor()"},
+        {"20:5.25:-6\n", "DragGrabbedWindowBy(5.25,-6)"},
+        {"33:1:2\n", "ClickButton(1,2)"},
+        {"45\n", "StopGlide()"},
+        {"127:-1|-2|72|0\n", "ActivateApplication(-1|-2|72|0)"},
+        {"129:-1|-2|97|0\n", "CloseApplication(-1|-2|97|0)"},
+        {"200:1:2.5:3:-4:5e1\n", "IgnoreCode200(1,2.5,3,-4,50)"},
+        {"201\n", "ReleaseGrabbedWindow()"},
+        {"301:1:-2:0.5\n", "StartScrollGlide(1,-2,0.5)"},
+        {"302:3:4:0.25\n", "StartCursorGlide(3,4,0.25)"},
+        {"438:-1|-2|65|0\n", "SendWindowIcon(-1|-2|65|0)"},
+        {"656\n", "SendWindowList(false)"},
+        {"701:1\n", "SendFileToDevice(true)"},
+        {"702\n", "CancelFileDialog()"},
+        {"7777:10:-20:5\n", "ShowTestWindow(10,-20,5)"},
+    };
+    Dispatch d;
+    for (const auto& [line, call] : table) EXPECT_EQ(d.Run(line), Calls{call}) << line;
+}
+
+TEST(CommandDispatcher, FieldsAreReadAsFormattedInput) {
+    Dispatch d;
+    // Any non-blank delimiter; blanks before values skipped; no line feed needed.
+    EXPECT_EQ(d.Run("2;-3.5;4"), Calls{"MoveCursorBy(-3.5,4)"});
+    EXPECT_EQ(d.Run(" \t2 : -3.5 :\t4 \r\n"), Calls{"MoveCursorBy(-3.5,4)"});
+    EXPECT_EQ(d.Run("+3:1"), Calls{"ButtonDown(1)"});
+    // A blank is never a delimiter: the first digit after it is taken as one.
+    EXPECT_EQ(d.Run("2 10 20\n"), Calls{"MoveCursorBy(0,0)"});
+    // Extra fields are ignored.
+    EXPECT_EQ(d.Run("656:1:2\n"), Calls{"SendWindowList(false)"});
+    EXPECT_EQ(d.Run("3:1:9\n"), Calls{"ButtonDown(1)"});
+    // From the first unreadable field on, everything reads as 0, and the call is still made.
+    EXPECT_EQ(d.Run("33:x:2\n"), Calls{"ClickButton(0,0)"});
+    EXPECT_EQ(d.Run("33:4\n"), Calls{"ClickButton(4,0)"});
+    EXPECT_EQ(d.Run("3:99999999999\n"), Calls{"ButtonDown(0)"});
+    EXPECT_EQ(d.Run("127\n"), Calls{"ActivateApplication()"});
+    EXPECT_EQ(d.Run("438:a b\n"), Calls{"SendWindowIcon(a)"});
+    // Integers stop at the first other character.
+    EXPECT_EQ(d.Run("3:1.5\n"), Calls{"ButtonDown(1)"});
+}
+
+TEST(CommandDispatcher, FileKindIsImageOnlyWhenPositive) {
+    Dispatch d;
+    for (const char* line : {"701\n", "701:0\n", "701:-1\n", "701:x\n"})
+        EXPECT_EQ(d.Run(line), Calls{"SendFileToDevice(false)"}) << line;
+    for (const char* line : {"701:1\n", "701:5\n"})
+        EXPECT_EQ(d.Run(line), Calls{"SendFileToDevice(true)"}) << line;
+}
+
+TEST(CommandDispatcher, UnknownCodesAndLinesWithoutCodeAreIgnored) {
+    Dispatch d;
+    for (const char* line :
+         {"12:1\n", "0\n", "-2:1:1\n", "9999:1\n", "abc\n", ":2:1:1\n", "\n", "", "x55:a\n"})
+        EXPECT_TRUE(d.Run(line).empty()) << line;
+    EXPECT_TRUE(d.window.deviceNames.empty());
+}
+
+TEST(CommandDispatcher, HelloSetsTheDeviceName) {
+    Dispatch d;
+    d.Run("55:Handheld:3.1\n");
+    d.Run("55:Handheld\n");
+    d.Run("55\n");
+    d.Run("55");
+    d.Run("55::\n");
+    EXPECT_EQ(d.window.deviceNames,
+              (std::vector<std::string>{"Handheld", "Handheld\n", "55\n", "55", ""}));
+    EXPECT_TRUE(d.sound.played.empty());
+    EXPECT_TRUE(d.executor.calls.empty());
+
+    d.dispatcher.m_alertSound = true;
+    d.Run("55:Handheld\n", true);
+    EXPECT_EQ(d.sound.played, std::vector<std::string>{"Windows XP Hardware Insert.wav"});
+    EXPECT_EQ(d.window.deviceNames.size(), 6u);
+}
+
+TEST(CommandDispatcher, RestrictedLinesReachOnlyHelloAndPassword) {
+    Dispatch d;
+    d.server.m_password = "pw";
+    for (const char* line : {"2:1:1\n", "656\n", "7777:1:1:1\n", "701:1\n"})
+        EXPECT_TRUE(d.Run(line, true).empty()) << line;
+    d.Run("55:Dev:1\n", true);
+    EXPECT_EQ(d.window.deviceNames, std::vector<std::string>{"Dev"});
+
+    d.Run("3000:wrong\n", true);
+    EXPECT_FALSE(d.server.m_authenticated);
+    d.Run("3000: pw\n", true);
+    EXPECT_TRUE(d.server.m_authenticated);
+
+    // The password ends at the first blank.
+    d.server.m_authenticated = false;
+    d.server.m_password = "p w";
+    d.Run("3000:p w\n", true);
+    EXPECT_FALSE(d.server.m_authenticated);
+    d.server.m_password = "p";
+    d.Run("3000:p w\n", true);
+    EXPECT_TRUE(d.server.m_authenticated);
+}
+
+}  // namespace
