@@ -33,7 +33,7 @@ setup() {
 configure_and_build() {  # folder, then cmake options
     local folder="$1"
     shift
-    cmake -S "$ROOT" -B "$BUILD/$folder" "$@" >/dev/null
+    cmake -S "$ROOT" -B "$BUILD/$folder" -Wno-dev "$@" >/dev/null
     cmake --build "$BUILD/$folder" -j"$JOBS"
 }
 
@@ -137,6 +137,22 @@ run_tests() {
     ctest --test-dir "$BUILD/asan" --output-on-failure -j"$JOBS" 2>&1 | tee "$out/asan.txt" ||
         status=1
     count_results "$out/asan.txt"
+
+    log "fuzzing every parser for ${FUZZ_SECONDS:-15} s each (libFuzzer)"
+    CC=clang CXX=clang++ configure_and_build fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DTAVRIX_FUZZ=ON
+    local fuzzer
+    for fuzzer in FuzzFraming FuzzCommandLine FuzzTextField FuzzSettings; do
+        if "$BUILD/fuzz/tests/fuzz/$fuzzer" -max_total_time="${FUZZ_SECONDS:-15}" \
+            -rss_limit_mb=2048 >"$out/$fuzzer.txt" 2>&1; then
+            echo "$fuzzer: no failure in $(grep -oE '#[0-9]+' "$out/$fuzzer.txt" | tail -1) runs"
+            PASSED=$((PASSED + 1))
+        else
+            tail -n 30 "$out/$fuzzer.txt"
+            FAILED=$((FAILED + 1))
+            status=1
+        fi
+    done
 
     log "Windows builds and end-to-end tests under Wine"
     build_windows
