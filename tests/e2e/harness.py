@@ -145,19 +145,43 @@ def settings_text(name="Office PC", password="secret", password_enabled=1, serve
     return (f"{name}\r\n{password}\r\n1#{password_enabled}#0#1#0#0#{server_on}#{port}#0")
 
 
-class ServerProcess:
-    """One TavrixServer.exe in a working directory of its own, with its settings file."""
+def built_program(name):
+    """A Windows program built with the tests (they sit beside the probe)."""
+    return os.path.join(os.path.dirname(_env_path("TAVRIX_PROBE_EXE")), name)
 
-    def __init__(self, session, settings=None, port=None):
+
+class ServerProcess:
+    """One TavrixServer.exe in a working directory of its own, with its settings file.
+    The program is copied into that folder, and with it the stand-in dnssd.dll unless
+    dnssd is False: the program then finds its DNS-SD library beside itself (and without
+    it, shows its warning before it serves), and the library's record of calls,
+    dnssd_calls.txt, belongs to this one process."""
+
+    def __init__(self, session, settings=None, port=None, dnssd=True):
         self.session = session
-        self.exe = _env_path("TAVRIX_SERVER_EXE")
         self.port = port or free_port()
         self.workdir = tempfile.mkdtemp(prefix="server-", dir=session.root)
+        self.exe = os.path.join(self.workdir, "TavrixServer.exe")
+        shutil.copy(_env_path("TAVRIX_SERVER_EXE"), self.exe)
+        if dnssd:
+            shutil.copy(built_program("dnssd.dll"), self.workdir)
         if settings is None:
             settings = settings_text(port=self.port)
         with open(os.path.join(self.workdir, "TavrixConfig.txt"), "w", newline="") as f:
             f.write(settings)
         self.process = session.start_windows(self.exe, self.workdir)
+
+    def dnssd_calls(self):
+        """The stand-in library's record, one call a line; empty before the first call."""
+        try:
+            with open(os.path.join(self.workdir, "dnssd_calls.txt")) as f:
+                return f.read().splitlines()
+        except FileNotFoundError:
+            return []
+
+    def settings_file(self):
+        with open(os.path.join(self.workdir, "TavrixConfig.txt"), "rb") as f:
+            return f.read()
 
     def wait_listening(self, timeout=30):
         def accepting():

@@ -1,5 +1,5 @@
 // Looks at the server's windows from outside, as the end-to-end tests need: reads and sets
-// the text of a control, reads a check box, clicks, posts messages, reads an open popup menu.
+// the text of a control, reads a check box, clicks, posts messages, opens the tray menu.
 // Windows are found by their exact title. Prints what it reads; exit code 3 when the window
 // or control is missing, 2 on bad arguments.
 #include <windows.h>
@@ -72,19 +72,38 @@ int Post(const Arguments& a) {
     return PostMessageA(window, message, wParam, lParam) ? 0 : 1;
 }
 
-// The items of the popup menu that is open now, one a line; then the menu is closed.
-int PrintMenu(const Arguments&) {
-    HWND menuWindow = FindWindowA("#32768", nullptr);
-    if (!menuWindow || !IsWindowVisible(menuWindow)) return kMissing;
-    auto menu = reinterpret_cast<HMENU>(SendMessageA(menuWindow, MN_GETHMENU, 0, 0));
-    const int count = menu ? GetMenuItemCount(menu) : -1;
-    for (int i = 0; i < count; ++i) {
-        char text[256] = {};
-        GetMenuStringA(menu, static_cast<UINT>(i), text, sizeof(text), MF_BYPOSITION);
-        std::printf("%u %s\n", GetMenuItemID(menu, i), text);
+HWND OpenPopupMenu(DWORD timeoutMs) {
+    const DWORD start = GetTickCount();
+    do {
+        HWND menuWindow = FindWindowA("#32768", nullptr);
+        if (menuWindow && IsWindowVisible(menuWindow)) return menuWindow;
+        Sleep(50);
+    } while (GetTickCount() - start < timeoutMs);
+    return nullptr;
+}
+
+// Right-clicks the tray icon of the window and waits for its menu; prints the menu's height
+// and the height of one item, then types the given mnemonic into the menu, or Esc.
+// Starting a program closes an open menu, so this must be the program that opens it.
+int TrayMenu(const Arguments& a) {
+    HWND window = a.At(2) ? FindWindowA(nullptr, a.At(2)) : nullptr;
+    if (!window) return kMissing;
+    constexpr UINT kTrayNotify = 1026;
+    constexpr WPARAM kTrayId = 128;
+    PostMessageA(window, kTrayNotify, kTrayId, WM_RBUTTONUP);
+    HWND menuWindow = OpenPopupMenu(5000);
+    if (!menuWindow) return kMissing;
+    // Another process's menu can't be read item by item; its height tells the item count.
+    RECT client = {};
+    GetClientRect(menuWindow, &client);
+    std::printf("height %ld item %d\n", static_cast<long>(client.bottom - client.top),
+                GetSystemMetrics(SM_CYMENU));
+    if (a.At(3)) {
+        PostMessageA(menuWindow, WM_CHAR, static_cast<WPARAM>(a.At(3)[0]), 0);
+    } else {
+        PostMessageA(menuWindow, WM_KEYDOWN, VK_ESCAPE, 0);
     }
-    PostMessageA(menuWindow, WM_KEYDOWN, VK_ESCAPE, 0);
-    return count < 0 ? kMissing : 0;
+    return 0;
 }
 
 struct Command {
@@ -93,9 +112,9 @@ struct Command {
 };
 
 const Command kCommands[] = {
-    {"text", &PrintText}, {"settext", &SetText},      {"checked", &PrintChecked},
-    {"click", &Click},    {"visible", &PrintVisible}, {"post", &Post},
-    {"menu", &PrintMenu},
+    {"text", &PrintText},    {"settext", &SetText},      {"checked", &PrintChecked},
+    {"click", &Click},       {"visible", &PrintVisible}, {"post", &Post},
+    {"traymenu", &TrayMenu},
 };
 
 }  // namespace
