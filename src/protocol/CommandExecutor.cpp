@@ -6,11 +6,15 @@
 // until then a command for them is received and has no effect.
 
 CCommandExecutor::CCommandExecutor(CConnectionServer* server, IDesktop* desktop,
-                                   IMainWindow* mainWindow)
+                                   IMainWindow* mainWindow, IWindowSystem* windows,
+                                   const IAnsiCodePage* codePage, IClock* clock)
     : m_pServer(server),
       m_pDesktop(desktop),
       m_pMainWindow(mainWindow),
-      m_keyMap(MakeDeviceKeyMap()) {}
+      m_keyMap(MakeDeviceKeyMap()),
+      m_pWindows(windows),
+      m_pCodePage(codePage),
+      m_pClock(clock) {}
 
 CCommandExecutor::~CCommandExecutor() {
     // Nothing stays pressed and no worker outlives the members it uses.
@@ -19,12 +23,6 @@ CCommandExecutor::~CCommandExecutor() {
 }
 
 void CCommandExecutor::IgnoreCode200(int, float, float, float, float) {}
-bool CCommandExecutor::SendWindowList(bool) {
-    return false;
-}
-void CCommandExecutor::SendWindowIcon(const std::string&) {}
-void CCommandExecutor::ActivateApplication(const std::string&) {}
-void CCommandExecutor::CloseApplication(const std::string&) {}
 void CCommandExecutor::ReceiveRemoteScreen(const void*, int) {}
 void CCommandExecutor::SendFileToDevice(bool) {}
 void CCommandExecutor::CancelFileDialog() {}

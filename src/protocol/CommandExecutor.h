@@ -1,5 +1,6 @@
 #pragma once
 #include <atomic>
+#include <cstdint>
 #include <map>
 #include <string>
 #include <thread>
@@ -7,15 +8,20 @@
 #include "platform/Desktop.h"
 
 class CConnectionServer;
+class IAnsiCodePage;
+class IClock;
 class IDesktop;
 class IMainWindow;
+class IWindowSystem;
 
 // Carries out the device's commands. The operations are virtual and their order is fixed;
 // the dispatcher reaches them only through this table.
 class CCommandExecutor {
 public:
     explicit CCommandExecutor(CConnectionServer* server, IDesktop* desktop = nullptr,
-                              IMainWindow* mainWindow = nullptr);
+                              IMainWindow* mainWindow = nullptr,
+                              IWindowSystem* windows = nullptr,
+                              const IAnsiCodePage* codePage = nullptr, IClock* clock = nullptr);
     virtual ~CCommandExecutor();
     CCommandExecutor(const CCommandExecutor&) = delete;
     CCommandExecutor& operator=(const CCommandExecutor&) = delete;
@@ -50,6 +56,9 @@ public:
     void GlideWorker();
     // The device has gone: release the buttons it left pressed and end a running glide.
     void EndDeviceInput();
+    // Rebuilds the window registry from the desktop's top-level windows; true when the number
+    // of listed windows changed.
+    bool RefreshWindowRegistry();
 
     CConnectionServer* m_pServer;
     IDesktop* m_pDesktop;
@@ -65,6 +74,16 @@ public:
     std::atomic<bool> m_bounceOffEdges{true};
 
     std::map<int, int> m_keyMap;
+
+    IWindowSystem* m_pWindows;
+    const IAnsiCodePage* m_pCodePage;
+    IClock* m_pClock;
+    // The window registry, keyed by window key in byte-wise order (the order of the list).
+    std::map<std::string, uint32_t> m_windowProcess;
+    std::map<std::string, WindowHandle> m_windowHandle;
+    std::map<uint32_t, std::string> m_processImage;
+    WindowHandle m_pendingForeground = 0;
+    uint32_t m_lastListTick = 0x80000000u;
 
 private:
     void StartGlide(float vx, float vy, float decay, bool scrolls);

@@ -60,7 +60,8 @@ CTavrixServerDlg::CTavrixServerDlg(Win32Platform& platform, DiagnosticLog& log)
       m_platform(platform),
       m_hIcon(LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME))),
       m_server(ServicesOf(platform, this, log)),
-      m_executor(&m_server, &platform.desktop, this),
+      m_executor(&m_server, &platform.desktop, this, &platform.windows, &platform.codePage,
+                 &platform.clock),
       m_pDispatcher(std::make_unique<CCommandDispatcher>(&m_executor, this, &platform.sound)),
       m_logic(m_settings, m_server, *m_pDispatcher, m_executor, *this) {}
 

@@ -2,6 +2,7 @@
 #include "platform/win32/Win32Desktop.h"
 #include "platform/win32/Win32Services.h"
 #include "platform/win32/Win32Sockets.h"
+#include "platform/win32/Win32WindowSystem.h"
 
 // The concrete Windows services, chosen once at start-up.
 struct Win32Platform {
@@ -12,4 +13,5 @@ struct Win32Platform {
     Win32SystemInfo system;
     Win32Desktop desktop;
     Win32AnsiCodePage codePage;
+    Win32WindowSystem windows;
 };
