@@ -20,4 +20,6 @@ public:
     virtual void PostHideToTray() {}
     // Arms IDT_LIST_AFTER_ACTION: a fresh window list follows a window action shortly.
     virtual void ArmListTimer() {}
+    // The connected device's name as the dialog shows it, for the titles of file dialogs.
+    virtual std::string DeviceName() const { return std::string(); }
 };

@@ -1,6 +1,8 @@
 #include "protocol/CommandExecutor.h"
 
 #include "input/KeyMap.h"
+#include "platform/FileDialogs.h"
+#include "platform/TestWindow.h"
 
 // The pointer, keyboard, window and file operations are filled in by their own features;
 // until then a command for them is received and has no effect.
@@ -20,10 +22,7 @@ CCommandExecutor::~CCommandExecutor() {
     // Nothing stays pressed and no worker outlives the members it uses.
     EndDeviceInput();
     StopAndJoinGlide();
+    m_testWindow.reset();
 }
 
 void CCommandExecutor::IgnoreCode200(int, float, float, float, float) {}
-void CCommandExecutor::ReceiveRemoteScreen(const void*, int) {}
-void CCommandExecutor::SendFileToDevice(bool) {}
-void CCommandExecutor::CancelFileDialog() {}
-void CCommandExecutor::ShowTestWindow(int, int, int) {}

@@ -2,6 +2,7 @@
 #include <atomic>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -11,7 +12,11 @@ class CConnectionServer;
 class IAnsiCodePage;
 class IClock;
 class IDesktop;
+class IFileDialog;
+class IFileDialogs;
 class IMainWindow;
+class ITestWindow;
+class ITestWindowFactory;
 class IWindowSystem;
 
 // Carries out the device's commands. The operations are virtual and their order is fixed;
@@ -56,6 +61,8 @@ public:
     void GlideWorker();
     // The device has gone: release the buttons it left pressed and end a running glide.
     void EndDeviceInput();
+    // The file dialogs and the test window; without them those commands do nothing.
+    void SetFileExchangeServices(IFileDialogs* fileDialogs, ITestWindowFactory* testWindows);
     // Rebuilds the window registry from the desktop's top-level windows; true when the number
     // of listed windows changed.
     bool RefreshWindowRegistry();
@@ -85,13 +92,22 @@ public:
     WindowHandle m_pendingForeground = 0;
     uint32_t m_lastListTick = 0x80000000u;
 
+    // The open dialog of SendFileToDevice while it shows; not owned.
+    IFileDialog* m_fileDialog = nullptr;
+    std::unique_ptr<ITestWindow> m_testWindow;
+
 private:
+    void BringServerForward();
+    std::string DeviceName() const;
+    WindowHandle MainWindowHandle() const;
     void StartGlide(float vx, float vy, float decay, bool scrolls);
     void StopAndJoinGlide();
     void InjectButton(uint32_t flags);
     void CursorGlideStep();
 
     std::thread m_glideThread;
+    IFileDialogs* m_pFileDialogs = nullptr;
+    ITestWindowFactory* m_pTestWindows = nullptr;
     // MOUSEEVENTF_*DOWN bits of the buttons the device holds pressed; GUI thread only.
     uint32_t m_heldButtons = 0;
 };

@@ -63,7 +63,9 @@ CTavrixServerDlg::CTavrixServerDlg(Win32Platform& platform, DiagnosticLog& log)
       m_executor(&m_server, &platform.desktop, this, &platform.windows, &platform.codePage,
                  &platform.clock),
       m_pDispatcher(std::make_unique<CCommandDispatcher>(&m_executor, this, &platform.sound)),
-      m_logic(m_settings, m_server, *m_pDispatcher, m_executor, *this) {}
+      m_logic(m_settings, m_server, *m_pDispatcher, m_executor, *this) {
+    m_executor.SetFileExchangeServices(&platform.fileDialogs, &platform.testWindows);
+}
 
 CTavrixServerDlg::~CTavrixServerDlg() = default;
 

@@ -29,6 +29,7 @@ public:
     void PostDropConnection(CConnectionSocket* connection) override;
     void UpdateStatusDisplay() override;
     void SetDeviceName(const std::string& name) override;
+    std::string DeviceName() const override { return m_logic.deviceName; }
     WindowHandle Handle() const override { return reinterpret_cast<WindowHandle>(m_hWnd); }
     void PostHideToTray() override;
     void ArmListTimer() override;

@@ -3,6 +3,8 @@
 // shellapi.h needs the types of windows.h, which the dialog header brings.
 #include <shellapi.h>
 
+#include "net/CommandReplay.h"
+#include "ui/ApplicationName.h"
 #include "ui/CTavrixAboutDlg.h"
 #include "ui/WindowMessages.h"
 #include "ui/resource.h"
@@ -165,7 +167,8 @@ void CTavrixServerDlg::RenewAdvertisement() {
 }
 
 void CTavrixServerDlg::PlayCommandsFromFile() {
-    // The replay of recorded commands is not built yet; the button is hidden meanwhile.
+    if (!::PlayCommandsFromFile(m_server))
+        MessageBoxA(m_hWnd, kCommandFileMissing, ApplicationName().c_str(), MB_OK);
 }
 
 void CTavrixServerDlg::OnAbout() {

@@ -1,7 +1,9 @@
 #pragma once
 #include "platform/win32/Win32Desktop.h"
+#include "platform/win32/Win32FileDialogs.h"
 #include "platform/win32/Win32Services.h"
 #include "platform/win32/Win32Sockets.h"
+#include "platform/win32/Win32TestWindow.h"
 #include "platform/win32/Win32WindowSystem.h"
 
 // The concrete Windows services, chosen once at start-up.
@@ -13,5 +15,7 @@ struct Win32Platform {
     Win32SystemInfo system;
     Win32Desktop desktop;
     Win32AnsiCodePage codePage;
+    Win32FileDialogs fileDialogs;
+    Win32TestWindowFactory testWindows;
     Win32WindowSystem windows;
 };

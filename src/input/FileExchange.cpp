@@ -1,0 +1,146 @@
+// The executor's file operations: remote-screen files and images moved through the file
+// dialogs, and the test window of command 7777.
+#include "input/FileExchange.h"
+
+#include <algorithm>
+#include <cstring>
+#include <fstream>
+#include <vector>
+
+#include "net/ConnectionServer.h"
+#include "platform/Desktop.h"
+#include "platform/MainWindow.h"
+#include "platform/TestWindow.h"
+#include "protocol/CommandExecutor.h"
+
+namespace {
+
+constexpr char kRemoteFilterDescription[] = "Tavrix Remote Files (*.remote)";
+constexpr char kRemoteFilterPattern[] = " *.remote";
+constexpr char kRemoteExtension[] = "remote";
+constexpr char kSaveTitle[] = "Received remote control screen from ";
+constexpr char kOpenRemoteTitle[] = "Select remote control screen file (.remote file) to send to ";
+constexpr char kOpenImageTitle[] = "Select an image file to send to ";
+
+// The first chunk carries the header too, so a small file still goes out as one block.
+constexpr size_t kChunkSize = 64 * 1024;
+
+FileDialogSpec RemoteScreenDialog(bool save, const std::string& title) {
+    FileDialogSpec spec;
+    spec.save = save;
+    spec.title = title;
+    spec.filterDescription = kRemoteFilterDescription;
+    spec.filterPattern = kRemoteFilterPattern;
+    spec.defaultExtension = kRemoteExtension;
+    return spec;
+}
+
+// Reads up to count bytes; a file that shrank since it was measured reads as zeros, so
+// the device still gets exactly the announced number of bytes.
+void ReadOrZero(std::ifstream& in, char* out, size_t count) {
+    in.read(out, static_cast<std::streamsize>(count));
+    const size_t got = in ? count : static_cast<size_t>(std::max<std::streamsize>(in.gcount(), 0));
+    std::memset(out + got, 0, count - got);
+}
+
+}  // namespace
+
+std::string FileMessageHeader(uint64_t size) {
+    return "700:" + std::to_string(size) + "\n";
+}
+
+FileDialogSpec SaveRemoteScreenDialog(const std::string& deviceName) {
+    return RemoteScreenDialog(true, kSaveTitle + deviceName);
+}
+
+FileDialogSpec OpenFileDialog(bool image, const std::string& deviceName) {
+    if (!image) return RemoteScreenDialog(false, kOpenRemoteTitle + deviceName);
+    FileDialogSpec spec;
+    spec.title = kOpenImageTitle + deviceName;
+    return spec;
+}
+
+bool WriteWholeFile(const std::string& path, const void* data, size_t length) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    if (!out) return false;
+    out.write(static_cast<const char*>(data), static_cast<std::streamsize>(length));
+    out.close();
+    return !out.fail();
+}
+
+bool SendFileMessage(CConnectionServer& server, const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    in.seekg(0, std::ios::end);
+    const std::streamoff end = in.tellg();
+    in.seekg(0, std::ios::beg);
+    if (end < 0 || !in) return false;
+
+    const std::string header = FileMessageHeader(static_cast<uint64_t>(end));
+    uint64_t left = static_cast<uint64_t>(end);
+    std::vector<char> chunk(std::min<uint64_t>(kChunkSize, header.size() + left));
+    std::memcpy(chunk.data(), header.data(), header.size());
+    size_t filled = header.size();
+    do {
+        const size_t count = static_cast<size_t>(std::min<uint64_t>(chunk.size() - filled, left));
+        ReadOrZero(in, chunk.data() + filled, count);
+        left -= count;
+        server.SendBytes(chunk.data(), static_cast<int32_t>(filled + count));
+        filled = 0;
+    } while (left > 0);
+    return true;
+}
+
+void CCommandExecutor::SetFileExchangeServices(IFileDialogs* fileDialogs,
+                                               ITestWindowFactory* testWindows) {
+    m_pFileDialogs = fileDialogs;
+    m_pTestWindows = testWindows;
+}
+
+WindowHandle CCommandExecutor::MainWindowHandle() const {
+    return m_pMainWindow ? m_pMainWindow->Handle() : 0;
+}
+
+std::string CCommandExecutor::DeviceName() const {
+    return m_pMainWindow ? m_pMainWindow->DeviceName() : std::string();
+}
+
+void CCommandExecutor::BringServerForward() {
+    if (m_pFileDialogs && MainWindowHandle() != 0) m_pFileDialogs->BringForward(MainWindowHandle());
+}
+
+void CCommandExecutor::ReceiveRemoteScreen(const void* data, int length) {
+    if (!m_pFileDialogs || !data || length < 0) return;
+    BringServerForward();
+    std::unique_ptr<IFileDialog> dialog =
+        m_pFileDialogs->Create(SaveRemoteScreenDialog(DeviceName()), MainWindowHandle());
+    std::string path;
+    // The caller keeps the block alive until this returns, nested dispatches included.
+    if (!dialog || !dialog->DoModal(&path)) return;
+    WriteWholeFile(path, data, static_cast<size_t>(length));
+}
+
+void CCommandExecutor::SendFileToDevice(bool image) {
+    if (!m_pFileDialogs || !m_pServer) return;
+    BringServerForward();
+    std::unique_ptr<IFileDialog> dialog =
+        m_pFileDialogs->Create(OpenFileDialog(image, DeviceName()), MainWindowHandle());
+    if (!dialog) return;
+    // A 701 dispatched while this dialog shows replaces it here, and clears it on return.
+    m_fileDialog = dialog.get();
+    std::string path;
+    const bool chosen = dialog->DoModal(&path);
+    m_fileDialog = nullptr;
+    if (chosen) SendFileMessage(*m_pServer, path);
+}
+
+void CCommandExecutor::CancelFileDialog() {
+    if (m_fileDialog) m_fileDialog->Cancel();
+}
+
+void CCommandExecutor::ShowTestWindow(int x, int y, int show) {
+    if (m_pDesktop) m_pDesktop->SetCursorPos(x, y);
+    if (show == 0) return;
+    m_testWindow.reset();
+    if (m_pTestWindows) m_testWindow = m_pTestWindows->Create(x, y);
+}

@@ -1,0 +1,34 @@
+#pragma once
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+#include "platform/FileDialogs.h"
+
+// The standard open and save dialogs (GetOpenFileNameA, GetSaveFileNameA). A hook learns
+// the dialog's window so that it can be cancelled from outside.
+class Win32FileDialog : public IFileDialog {
+public:
+    Win32FileDialog(const FileDialogSpec& spec, HWND owner);
+    Win32FileDialog(const Win32FileDialog&) = delete;
+    Win32FileDialog& operator=(const Win32FileDialog&) = delete;
+
+    bool DoModal(std::string* path) override;
+    void Cancel() override;
+
+private:
+    static UINT_PTR CALLBACK HookProc(HWND hook, UINT message, WPARAM wParam, LPARAM lParam);
+    void OnDialogReady(HWND dialog);
+
+    FileDialogSpec m_spec;
+    HWND m_owner;
+    HWND m_dialog = nullptr;
+    bool m_cancelRequested = false;
+};
+
+class Win32FileDialogs : public IFileDialogs {
+public:
+    void BringForward(WindowHandle window) override;
+    std::unique_ptr<IFileDialog> Create(const FileDialogSpec& spec, WindowHandle owner) override;
+};
