@@ -4,7 +4,7 @@
 #include "platform/FileDialogs.h"
 #include "platform/TestWindow.h"
 
-// The pointer, keyboard, window and file operations are filled in by their own features;
+// The window and file operations are filled in by their own features;
 // until then a command for them is received and has no effect.
 
 CCommandExecutor::CCommandExecutor(CConnectionServer* server, IDesktop* desktop,
