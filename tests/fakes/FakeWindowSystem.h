@@ -25,7 +25,7 @@ public:
         bool described = true;
         BitmapDescription description{32, 32, 1, 32};
         int linesCopied = 32;
-        uint8_t fill = 0xAB;            // every pixel byte GetDIBits writes
+        uint8_t fill = 0xAB;             // every pixel byte GetDIBits writes
         uint32_t reportedImageSize = 0;  // 0: GetDIBits leaves the header's size
         uint32_t reportedColours = ~0u;  // ~0: GetDIBits leaves the header's count
     };
@@ -94,7 +94,7 @@ public:
         if (found == icons.end()) return false;
         Bitmap bitmap{*this, found->second};
         use(bitmap);
-        calls.push_back("released");
+        calls.push_back("released()");
         return true;
     }
     void ShowMessageBox(const std::string& text) override { messageBoxes.push_back(text); }

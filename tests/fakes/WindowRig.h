@@ -34,8 +34,7 @@ struct WindowRig {
     FakeWindowSystem windows;
     FakeAnsiCodePage codePage;
     ListTimerWindow window;
-    CCommandExecutor executor{&server.server, nullptr, &window, &windows, &codePage,
-                              &server.clock};
+    CCommandExecutor executor{&server.server, nullptr, &window, &windows, &codePage, &server.clock};
 };
 
 // The key of a title, as the device sees it.
