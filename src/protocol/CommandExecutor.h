@@ -1,7 +1,6 @@
 #pragma once
 #include <atomic>
 #include <cstdint>
-#include <cstdint>
 #include <map>
 #include <memory>
 #include <string>
@@ -62,9 +61,6 @@ public:
     void GlideWorker();
     // The device has gone: release the buttons it left pressed and end a running glide.
     void EndDeviceInput();
-    // Rebuilds the window registry from the desktop's top-level windows; true when the number
-    // of listed windows changed.
-    bool RefreshWindowRegistry();
     // The file dialogs and the test window; without them those commands do nothing.
     void SetFileExchangeServices(IFileDialogs* fileDialogs, ITestWindowFactory* testWindows);
     // Rebuilds the window registry from the desktop's top-level windows; true when the number
@@ -85,16 +81,6 @@ public:
     std::atomic<bool> m_bounceOffEdges{true};
 
     std::map<int, int> m_keyMap;
-
-    IWindowSystem* m_pWindows;
-    const IAnsiCodePage* m_pCodePage;
-    IClock* m_pClock;
-    // The window registry, keyed by window key in byte-wise order (the order of the list).
-    std::map<std::string, uint32_t> m_windowProcess;
-    std::map<std::string, WindowHandle> m_windowHandle;
-    std::map<uint32_t, std::string> m_processImage;
-    WindowHandle m_pendingForeground = 0;
-    uint32_t m_lastListTick = 0x80000000u;
 
     IWindowSystem* m_pWindows;
     const IAnsiCodePage* m_pCodePage;

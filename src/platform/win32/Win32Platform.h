@@ -3,7 +3,6 @@
 #include "platform/win32/Win32FileDialogs.h"
 #include "platform/win32/Win32Services.h"
 #include "platform/win32/Win32Sockets.h"
-#include "platform/win32/Win32WindowSystem.h"
 #include "platform/win32/Win32TestWindow.h"
 #include "platform/win32/Win32WindowSystem.h"
 
@@ -16,7 +15,6 @@ struct Win32Platform {
     Win32SystemInfo system;
     Win32Desktop desktop;
     Win32AnsiCodePage codePage;
-    Win32WindowSystem windows;
     Win32FileDialogs fileDialogs;
     Win32TestWindowFactory testWindows;
     Win32WindowSystem windows;
