@@ -9,8 +9,8 @@ import tempfile
 import time
 import unittest
 
-from harness import (ACK, Device, Probe, ServerProcess, WineSession, built_program, free_port,
-                     settings_text, stop_process, wait_until)
+from harness import ACK, Probe, built_program, stop_process, wait_until
+from test_connection import ServerTestCase
 
 MAIN = "Tavrix Server"
 APP_NAME = "TavrixServer"
@@ -72,10 +72,10 @@ class FileDialogProbe:
         return process
 
 
-class FileTestCase(unittest.TestCase):
+class FileTestCase(ServerTestCase):
     @classmethod
     def setUpClass(cls):
-        cls.session = WineSession.get()
+        super().setUpClass()
         cls.dialogs = FileDialogProbe(cls.session)
         cls.pointer = Probe(cls.session)
 
@@ -85,18 +85,9 @@ class FileTestCase(unittest.TestCase):
         self.addCleanup(shutil.rmtree, self.folder, True)
         self.windows_folder = "C:\\" + os.path.basename(self.folder)
 
-    def start_server(self):
-        port = free_port()
-        server = ServerProcess(self.session, settings_text(port=port, password="secret"),
-                               port=port)
-        self.addCleanup(server.stop)
-        server.wait_listening()
-        return server
-
-    def connect(self, server):
-        """A device that has greeted, named itself Phone and given the password."""
-        device = Device(server.port)
-        self.addCleanup(device.close)
+    def connect_phone(self, server):
+        """A device that has been greeted, named itself Phone and given the password."""
+        device = self.connect(server)
         device.read_line()
         device.send(b"55:Phone:\n")
         device.expect_ack()
@@ -113,7 +104,7 @@ class FileTestCase(unittest.TestCase):
 class ReceivedScreens(FileTestCase):
     def test_pushed_payload_is_saved_byte_for_byte_with_the_default_extension(self):
         server = self.start_server()
-        device = self.connect(server)
+        device = self.connect_phone(server)
         payload = bytes(range(256)) * 3 + b"\r\n\x00end"
         device.send(b"700:%d\n" % len(payload))
         device.expect_ack()
@@ -128,7 +119,7 @@ class ReceivedScreens(FileTestCase):
 
     def test_cancelled_save_drops_the_payload(self):
         server = self.start_server()
-        device = self.connect(server)
+        device = self.connect_phone(server)
         device.send(b"700:4\n")
         device.expect_ack()
         device.send(b"data")
@@ -141,7 +132,7 @@ class ReceivedScreens(FileTestCase):
 class SentFiles(FileTestCase):
     def test_chosen_file_is_sent_as_header_and_bytes(self):
         server = self.start_server()
-        device = self.connect(server)
+        device = self.connect_phone(server)
         content = b"\x00\x01\n\r\nremote\xff"
         path = self.place("menu.remote", content)
         device.send(b"701\n")
@@ -153,7 +144,7 @@ class SentFiles(FileTestCase):
 
     def test_settings_are_saved_where_the_program_started_after_browsing(self):
         server = self.start_server()
-        device = self.connect(server)
+        device = self.connect_phone(server)
         self.place("menu.remote", b"menu")
         device.send(b"701\n")
         device.expect_ack()
@@ -171,7 +162,7 @@ class SentFiles(FileTestCase):
 
     def test_large_file_arrives_unchanged(self):
         server = self.start_server()
-        device = self.connect(server)
+        device = self.connect_phone(server)
         content = os.urandom(6 * 1024 * 1024 + 3)
         path = self.place("big.remote", content)
         device.send(b"701:0\n")
@@ -183,7 +174,7 @@ class SentFiles(FileTestCase):
 
     def test_kind_1_opens_the_image_dialog(self):
         server = self.start_server()
-        device = self.connect(server)
+        device = self.connect_phone(server)
         path = self.place("photo.png", b"\x89PNG\r\n\x1a\n")
         device.send(b"701:1\n")
         device.expect_ack()
@@ -193,7 +184,7 @@ class SentFiles(FileTestCase):
 
     def test_device_cancel_closes_the_dialog_and_nothing_is_sent(self):
         server = self.start_server()
-        device = self.connect(server)
+        device = self.connect_phone(server)
         device.send(b"701\n")
         device.expect_ack()
         self.assertTrue(self.dialogs.wait(OPEN_TITLE))
@@ -207,7 +198,7 @@ class SentFiles(FileTestCase):
 
     def test_pointer_commands_work_while_the_dialog_is_open(self):
         server = self.start_server()
-        device = self.connect(server)
+        device = self.connect_phone(server)
         device.send(b"701\n")
         device.expect_ack()
         self.assertTrue(self.dialogs.wait(OPEN_TITLE))
@@ -223,7 +214,7 @@ class SentFiles(FileTestCase):
 class TestWindowCommand(FileTestCase):
     def test_7777_places_the_pointer_and_shows_the_test_window(self):
         server = self.start_server()
-        device = self.connect(server)
+        device = self.connect_phone(server)
         self.pointer.set_cursor(10, 10)
         device.send(b"7777:100:200:0\n")
         device.expect_ack()
