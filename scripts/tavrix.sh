@@ -111,7 +111,8 @@ count_results() {  # ctest or unittest output file: adds to PASSED and FAILED
     else
         local ran
         ran="$(grep -oE '^Ran [0-9]+ test' "$file" | tail -1 | cut -d' ' -f2)"
-        failed="$(grep -oE '(failures|errors)=[0-9]+' "$file" | cut -d= -f2 |
+        # A green run names no failures; grep's "no match" must not end the script.
+        failed="$({ grep -oE '(failures|errors)=[0-9]+' "$file" || true; } | cut -d= -f2 |
             awk '{ sum += $1 } END { print sum + 0 }')"
         passed=$((${ran:-0} - ${failed:-0}))
     fi
