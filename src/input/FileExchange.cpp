@@ -5,9 +5,10 @@
 #include <algorithm>
 #include <cstring>
 #include <fstream>
-#include <vector>
+#include <memory>
 
 #include "net/ConnectionServer.h"
+#include "net/OutgoingQueue.h"
 #include "platform/Desktop.h"
 #include "platform/MainWindow.h"
 #include "platform/TestWindow.h"
@@ -22,9 +23,6 @@ constexpr char kSaveTitle[] = "Received remote control screen from ";
 constexpr char kOpenRemoteTitle[] = "Select remote control screen file (.remote file) to send to ";
 constexpr char kOpenImageTitle[] = "Select an image file to send to ";
 
-// The first chunk carries the header too, so a small file still goes out as one block.
-constexpr size_t kChunkSize = 64 * 1024;
-
 FileDialogSpec RemoteScreenDialog(bool save, const std::string& title) {
     FileDialogSpec spec;
     spec.save = save;
@@ -35,13 +33,37 @@ FileDialogSpec RemoteScreenDialog(bool save, const std::string& title) {
     return spec;
 }
 
-// Reads up to count bytes; a file that shrank since it was measured reads as zeros, so
-// the device still gets exactly the announced number of bytes.
-void ReadOrZero(std::ifstream& in, char* out, size_t count) {
-    in.read(out, static_cast<std::streamsize>(count));
-    const size_t got = in ? count : static_cast<size_t>(std::max<std::streamsize>(in.gcount(), 0));
-    std::memset(out + got, 0, count - got);
-}
+// The file message read a chunk at a time: the header, then the file's bytes. A file that
+// shrank since it was measured is padded with zeros, so the device still gets exactly the
+// announced number of bytes.
+class FileMessageStream : public IOutgoingStream {
+public:
+    FileMessageStream(std::ifstream file, uint64_t size)
+        : m_file(std::move(file)), m_header(FileMessageHeader(size)), m_left(size) {}
+
+    size_t Read(char* buffer, size_t maxCount) override {
+        const size_t fromHeader = std::min(m_header.size() - m_headerSent, maxCount);
+        std::memcpy(buffer, m_header.data() + m_headerSent, fromHeader);
+        m_headerSent += fromHeader;
+        const size_t fromFile =
+            static_cast<size_t>(std::min<uint64_t>(maxCount - fromHeader, m_left));
+        ReadOrZero(buffer + fromHeader, fromFile);
+        m_left -= fromFile;
+        return fromHeader + fromFile;
+    }
+
+private:
+    void ReadOrZero(char* out, size_t count) {
+        m_file.read(out, static_cast<std::streamsize>(count));
+        const size_t kept = static_cast<size_t>(std::max<std::streamsize>(m_file.gcount(), 0));
+        std::memset(out + kept, 0, count - kept);
+    }
+
+    std::ifstream m_file;
+    const std::string m_header;
+    size_t m_headerSent = 0;
+    uint64_t m_left;
+};
 
 }  // namespace
 
@@ -69,25 +91,13 @@ bool WriteWholeFile(const std::string& path, const void* data, size_t length) {
 }
 
 bool SendFileMessage(CConnectionServer& server, const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    in.seekg(0, std::ios::end);
-    const std::streamoff end = in.tellg();
-    in.seekg(0, std::ios::beg);
-    if (end < 0 || !in) return false;
-
-    const std::string header = FileMessageHeader(static_cast<uint64_t>(end));
-    uint64_t left = static_cast<uint64_t>(end);
-    std::vector<char> chunk(std::min<uint64_t>(kChunkSize, header.size() + left));
-    std::memcpy(chunk.data(), header.data(), header.size());
-    size_t filled = header.size();
-    do {
-        const size_t count = static_cast<size_t>(std::min<uint64_t>(chunk.size() - filled, left));
-        ReadOrZero(in, chunk.data() + filled, count);
-        left -= count;
-        server.SendBytes(chunk.data(), static_cast<int32_t>(filled + count));
-        filled = 0;
-    } while (left > 0);
+    std::ifstream file(path, std::ios::binary);
+    if (!file) return false;
+    file.seekg(0, std::ios::end);
+    const std::streamoff end = file.tellg();
+    file.seekg(0, std::ios::beg);
+    if (end < 0 || !file) return false;
+    server.SendStream(std::make_unique<FileMessageStream>(std::move(file), end));
     return true;
 }
 

@@ -17,7 +17,7 @@ FileDialogSpec OpenFileDialog(bool image, const std::string& deviceName);
 // Creates or truncates the file and writes the block; false when that fails.
 bool WriteWholeFile(const std::string& path, const void* data, size_t length);
 
-// Sends the file message for the file: its header, then its bytes unchanged, in order, a
-// chunk at a time so that the file is never held whole. False, and nothing sent, when the
-// file can't be opened or measured.
+// Sends the file message for the file: its header, then its bytes unchanged, read a chunk at
+// a time as the connection takes them, so that the file is never held whole. False, and
+// nothing sent, when the file can't be opened or measured.
 bool SendFileMessage(CConnectionServer& server, const std::string& path);

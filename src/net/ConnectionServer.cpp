@@ -136,3 +136,8 @@ void CConnectionServer::SendBytes(const void* data, int32_t length) {
     if (m_connections.size() != 1 || length < 0) return;
     m_connections.front()->Send(data, length);
 }
+
+void CConnectionServer::SendStream(std::unique_ptr<IOutgoingStream> stream) {
+    if (m_connections.size() != 1) return;
+    m_connections.front()->SendStream(std::move(stream));
+}

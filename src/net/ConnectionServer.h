@@ -13,6 +13,7 @@ class CListenSocket;
 class DiagnosticLog;
 class IClock;
 class IMainWindow;
+class IOutgoingStream;
 class ISocketFactory;
 class ISound;
 
@@ -49,6 +50,8 @@ public:
     void CheckPassword(const std::string& text);
     void SendText(const std::string& text);
     void SendBytes(const void* data, int32_t length);
+    // A block too large to hold at once, read as the connection drains; same rule as SendBytes.
+    void SendStream(std::unique_ptr<IOutgoingStream> stream);
 
     void OnDataReceived(CConnectionSocket* connection);
     void ReadIncoming(CConnectionSocket* connection);

@@ -38,11 +38,41 @@ int CConnectionSocket::Receive(void* buffer, int maxCount) {
 }
 
 void CConnectionSocket::Send(const void* data, int length) {
-    if (m_socket) m_socket->Send(data, length);
+    if (!m_socket || length <= 0) return;
+    if (!m_waiting.Busy()) {
+        m_socket->Send(data, length);
+        return;
+    }
+    if (m_waiting.Hold(data, static_cast<size_t>(length))) return;
+    // The device has stopped reading; end the connection rather than hold more.
+    m_waiting.Clear();
+    m_socket->ShutdownSend();
+}
+
+void CConnectionSocket::SendStream(std::unique_ptr<IOutgoingStream> stream) {
+    if (!m_socket) return;
+    m_waiting.AddStream(std::move(stream));
+    SendWaiting();
 }
 
 void CConnectionSocket::ShutdownSend() {
-    if (m_socket) m_socket->ShutdownSend();
+    if (!m_socket) return;
+    if (m_waiting.Busy()) {
+        m_shutdownWhenSent = true;
+        return;
+    }
+    m_socket->ShutdownSend();
+}
+
+void CConnectionSocket::OnSendReady() {
+    if (m_socket) SendWaiting();
+}
+
+void CConnectionSocket::SendWaiting() {
+    m_waiting.Pump(*m_socket);
+    if (m_waiting.Busy() || !m_shutdownWhenSent) return;
+    m_shutdownWhenSent = false;
+    m_socket->ShutdownSend();
 }
 
 void CConnectionSocket::OnReceive() {

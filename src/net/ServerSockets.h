@@ -1,6 +1,7 @@
 #pragma once
 #include <memory>
 
+#include "net/OutgoingQueue.h"
 #include "platform/Socket.h"
 
 class CConnectionServer;
@@ -35,15 +36,23 @@ public:
     // Writes the log line only; the handle closes when the object is destroyed.
     void Close();
     int Receive(void* buffer, int maxCount);
+    // Bytes sent while a stream is going out wait behind it.
     void Send(const void* data, int length);
+    // Sends the stream after everything sent before it, as fast as the socket takes it.
+    void SendStream(std::unique_ptr<IOutgoingStream> stream);
     void ShutdownSend();
 
     void OnReceive() override;
     void OnClose() override;
+    void OnSendReady() override;
 
     CConnectionServer* m_pServer;
 
 private:
+    void SendWaiting();
+
     std::unique_ptr<IStreamSocket> m_socket;
+    COutgoingQueue m_waiting;
+    bool m_shutdownWhenSent = false;
     DiagnosticLog* m_pLog;
 };

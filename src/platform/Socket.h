@@ -1,4 +1,5 @@
 #pragma once
+#include <cstddef>
 #include <memory>
 
 // Stream sockets whose notifications arrive on the GUI thread. The core never sees a
@@ -10,6 +11,8 @@ public:
     virtual void OnAccept() {}
     virtual void OnReceive() {}
     virtual void OnClose() {}
+    // The socket has handed everything it had queued to the system and can take more.
+    virtual void OnSendReady() {}
 };
 
 // One connected stream socket. Destroying it closes the handle.
@@ -22,6 +25,8 @@ public:
     // in order.
     virtual void Send(const void* data, int length) = 0;
     virtual void ShutdownSend() = 0;
+    // Bytes taken by Send that the system hasn't accepted yet.
+    virtual size_t QueuedBytes() const { return 0; }
 };
 
 class IListeningSocket {

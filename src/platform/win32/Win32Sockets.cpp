@@ -86,6 +86,7 @@ void Win32SocketFactory::OnSocketEvent(UINT message, SOCKET socket, WORD event) 
             break;
         case FD_WRITE:
             if (watched->stream) watched->stream->Flush();
+            if (const Watched* still = Find(message, socket)) still->target->OnSendReady();
             break;
         case FD_CLOSE:
             DeliverClose(message, socket);

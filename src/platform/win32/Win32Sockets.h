@@ -54,6 +54,7 @@ public:
     int Receive(void* buffer, int maxCount) override;
     void Send(const void* data, int length) override;
     void ShutdownSend() override;
+    size_t QueuedBytes() const override { return m_queue.size() - m_queueHead; }
 
     // The socket can take more: send what is queued.
     void Flush();
