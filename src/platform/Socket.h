@@ -11,7 +11,7 @@ public:
     virtual void OnAccept() {}
     virtual void OnReceive() {}
     virtual void OnClose() {}
-    // The socket has handed everything it had queued to the system and can take more.
+    // The socket can take more; sent after it has passed on what it had queued.
     virtual void OnSendReady() {}
 };
 
