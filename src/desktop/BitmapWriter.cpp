@@ -60,6 +60,16 @@ void FillInfoHeader(uint8_t* info, const BitmapDescription& d, const BmpLayout& 
     Put32(info + kInfoColoursUsed, layout.colours);
 }
 
+bool Allocate(std::vector<uint8_t>* buffer, uint64_t size) {
+    if (size > kMaxPixelBytes) return false;
+    try {
+        buffer->resize(static_cast<size_t>(size));
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
+}
+
 std::vector<uint8_t> Assemble(const std::vector<uint8_t>& info, uint32_t colours,
                               const std::vector<uint8_t>& pixels, uint32_t imageSize) {
     const uint32_t headers = kBmpFileHeaderSize + kBmpInfoHeaderSize;
@@ -99,10 +109,7 @@ std::vector<uint8_t> writeBMP(IDeviceBitmap& bitmap, IWindowSystem& windows) {
     const uint64_t pixelBytes = std::max(layout.imageSize, layout.rowsSize);
     std::vector<uint8_t> info(kBmpInfoHeaderSize + 4 * (layout.colours + kColourTableSlack));
     std::vector<uint8_t> pixels;
-    try {
-        if (pixelBytes > kMaxPixelBytes) throw std::bad_alloc();
-        pixels.resize(static_cast<size_t>(pixelBytes));
-    } catch (const std::bad_alloc&) {
+    if (!Allocate(&pixels, pixelBytes)) {
         windows.ShowMessageBox(kNoMemory);
         return {};
     }

@@ -188,23 +188,27 @@ class ActivateLaunchClose(WindowsTestCase):
     def test_the_path_from_an_icon_message_starts_another_instance(self):
         self.window_list()
         encoded_path, _ = self.icon(key_of(self.notepad.title()))
-        self.assertEqual(self.probe.count("Notepad"), 1)
-        self.addCleanup(self.close_extra_notepads)
+        before = self.probe.count("Notepad")
+        self.addCleanup(self.close_extra_notepads, before)
         self.command("127:" + encoded_path)
-        self.assertTrue(wait_until(lambda: self.probe.count("Notepad") == 2, 15, interval=0.3))
-        second = key_of(self.notepad.title() + " (2)")
-        # The list at 100 ms, and the one 3000 ms later when the count had not changed yet.
-        lists = [self.read_list(timeout=5)]
-        if second not in lists[0][1]:
-            lists.append(self.read_list(timeout=5))
-        _, keys = self.window_list()
-        self.assertIn(second, keys)
-        self.assertIn(key_of(self.notepad.title()), keys)
+        self.assertTrue(wait_until(lambda: self.probe.count("Notepad") == before + 1, 15,
+                                   interval=0.3))
+        title = self.notepad.title()
 
-    def close_extra_notepads(self):
-        while self.probe.count("Notepad") > 1:
+        def notepads(keys):
+            return [k for k in keys if text_of(k) == title or text_of(k).startswith(title + " (")]
+        # The list at 100 ms, and the one 3000 ms later when the count had not changed yet.
+        _, keys = self.read_list(timeout=5)
+        if len(notepads(keys)) == before:
+            _, keys = self.read_list(timeout=5)
+        _, keys = self.window_list()
+        self.assertEqual(len(notepads(keys)), before + 1)
+        self.assertIn(key_of(title + " (2)"), keys)
+
+    def close_extra_notepads(self, keep):
+        while self.probe.count("Notepad") > keep:
             self.probe.run("close", NOTEPAD)
-            if not wait_until(lambda: self.probe.count("Notepad") <= 1, 5, interval=0.2):
+            if not wait_until(lambda: self.probe.count("Notepad") <= keep, 5, interval=0.2):
                 break
 
     def test_close_removes_the_window_from_a_later_list(self):
