@@ -102,19 +102,20 @@ run_server() {
 }
 
 count_results() {  # ctest or unittest output file: adds to PASSED and FAILED
-    local file="$1" passed failed
-    if grep -q 'tests passed' "$file"; then
-        failed="$(grep -oE '[0-9]+ tests failed out of [0-9]+' "$file" | tail -1 | cut -d' ' -f1)"
-        local total
-        total="$(grep -oE 'out of [0-9]+' "$file" | tail -1 | cut -d' ' -f3)"
-        passed=$((total - failed))
+    # -a: test output may hold raw bytes; "|| true": no match is not an error here.
+    local file="$1" passed failed total ran
+    if grep -aq 'tests passed' "$file"; then
+        failed="$({ grep -aoE '[0-9]+ tests failed out of [0-9]+' "$file" || true; } |
+            tail -1 | cut -d' ' -f1)"
+        total="$({ grep -aoE 'out of [0-9]+' "$file" || true; } | tail -1 | cut -d' ' -f3)"
+        passed=$((${total:-0} - ${failed:-0}))
     else
-        local ran
-        ran="$(grep -oE '^Ran [0-9]+ test' "$file" | tail -1 | cut -d' ' -f2)"
-        # A green run names no failures; grep's "no match" must not end the script.
-        failed="$({ grep -oE '(failures|errors)=[0-9]+' "$file" || true; } | cut -d= -f2 |
+        ran="$({ grep -aoE '^Ran [0-9]+ test' "$file" || true; } | tail -1 | cut -d' ' -f2)"
+        failed="$({ grep -aoE '(failures|errors)=[0-9]+' "$file" || true; } | cut -d= -f2 |
             awk '{ sum += $1 } END { print sum + 0 }')"
         passed=$((${ran:-0} - ${failed:-0}))
+        # A run that never got to its summary counts as one failure.
+        [ -n "$ran" ] || failed=$((${failed:-0} + 1))
     fi
     PASSED=$((PASSED + ${passed:-0}))
     FAILED=$((FAILED + ${failed:-0}))
@@ -163,7 +164,7 @@ run_tests() {
     export TAVRIX_PROBE_EXE="$WINDOWS_BUILD/tests/win32/TavrixProbe.exe"
     (cd "$ROOT/tests/e2e" && timeout 1800 python3 -m unittest discover -v) 2>&1 |
         tee "$out/e2e.txt" || status=1
-    grep -qE '^OK' "$out/e2e.txt" || status=1
+    grep -aqE '^OK' "$out/e2e.txt" || status=1
     count_results "$out/e2e.txt"
 
     echo "$PASSED passed, $FAILED failed"
