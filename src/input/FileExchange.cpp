@@ -23,14 +23,14 @@ constexpr char kSaveTitle[] = "Received remote control screen from ";
 constexpr char kOpenRemoteTitle[] = "Select remote control screen file (.remote file) to send to ";
 constexpr char kOpenImageTitle[] = "Select an image file to send to ";
 
-FileDialogSpec RemoteScreenDialog(bool save, const std::string& title) {
-    FileDialogSpec spec;
-    spec.save = save;
-    spec.title = title;
-    spec.filterDescription = kRemoteFilterDescription;
-    spec.filterPattern = kRemoteFilterPattern;
-    spec.defaultExtension = kRemoteExtension;
-    return spec;
+FileDialogOptions RemoteScreenDialog(bool save, const std::string& title) {
+    FileDialogOptions options;
+    options.save = save;
+    options.title = title;
+    options.filterDescription = kRemoteFilterDescription;
+    options.filterPattern = kRemoteFilterPattern;
+    options.defaultExtension = kRemoteExtension;
+    return options;
 }
 
 // The file message read a chunk at a time: the header, then the file's bytes. A file that
@@ -71,15 +71,15 @@ std::string FileMessageHeader(uint64_t size) {
     return "700:" + std::to_string(size) + "\n";
 }
 
-FileDialogSpec SaveRemoteScreenDialog(const std::string& deviceName) {
+FileDialogOptions SaveRemoteScreenDialog(const std::string& deviceName) {
     return RemoteScreenDialog(true, kSaveTitle + deviceName);
 }
 
-FileDialogSpec OpenFileDialog(bool image, const std::string& deviceName) {
+FileDialogOptions OpenFileDialog(bool image, const std::string& deviceName) {
     if (!image) return RemoteScreenDialog(false, kOpenRemoteTitle + deviceName);
-    FileDialogSpec spec;
-    spec.title = kOpenImageTitle + deviceName;
-    return spec;
+    FileDialogOptions options;
+    options.title = kOpenImageTitle + deviceName;
+    return options;
 }
 
 bool WriteWholeFile(const std::string& path, const void* data, size_t length) {

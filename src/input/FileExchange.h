@@ -11,8 +11,8 @@ class CConnectionServer;
 std::string FileMessageHeader(uint64_t size);
 
 // The dialogs of the file exchange, titled for the device.
-FileDialogSpec SaveRemoteScreenDialog(const std::string& deviceName);
-FileDialogSpec OpenFileDialog(bool image, const std::string& deviceName);
+FileDialogOptions SaveRemoteScreenDialog(const std::string& deviceName);
+FileDialogOptions OpenFileDialog(bool image, const std::string& deviceName);
 
 // Creates or truncates the file and writes the block; false when that fails.
 bool WriteWholeFile(const std::string& path, const void* data, size_t length);

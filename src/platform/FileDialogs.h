@@ -6,7 +6,7 @@
 
 // What one standard open or save dialog shows. An empty filter lists all files; an empty
 // default extension appends none.
-struct FileDialogSpec {
+struct FileDialogOptions {
     bool save = false;
     std::string title;
     std::string filterDescription;
@@ -32,5 +32,6 @@ public:
     // Restores the window if it is minimized and makes it the foreground window, so that
     // a dialog owned by it opens in front of the user.
     virtual void BringForward(WindowHandle window) = 0;
-    virtual std::unique_ptr<IFileDialog> Create(const FileDialogSpec& spec, WindowHandle owner) = 0;
+    virtual std::unique_ptr<IFileDialog> Create(const FileDialogOptions& options,
+                                                WindowHandle owner) = 0;
 };

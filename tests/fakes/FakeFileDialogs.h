@@ -13,14 +13,15 @@
 class FakeFileDialogs : public IFileDialogs {
 public:
     struct Shown {
-        FileDialogSpec spec;
+        FileDialogOptions options;
         WindowHandle owner;
     };
 
     void BringForward(WindowHandle window) override {
         events.push_back("BringForward(" + std::to_string(window) + ")");
     }
-    std::unique_ptr<IFileDialog> Create(const FileDialogSpec& spec, WindowHandle owner) override;
+    std::unique_ptr<IFileDialog> Create(const FileDialogOptions& options,
+                                        WindowHandle owner) override;
 
     // A path confirms the dialog with that path; an empty optional is the Cancel button.
     std::deque<std::optional<std::string>> answers;
@@ -69,8 +70,8 @@ private:
     bool m_cancelled = false;
 };
 
-inline std::unique_ptr<IFileDialog> FakeFileDialogs::Create(const FileDialogSpec& spec,
+inline std::unique_ptr<IFileDialog> FakeFileDialogs::Create(const FileDialogOptions& options,
                                                             WindowHandle owner) {
-    shown.push_back({spec, owner});
+    shown.push_back({options, owner});
     return std::make_unique<FakeFileDialog>(*this, static_cast<int>(shown.size()));
 }

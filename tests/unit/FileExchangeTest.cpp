@@ -55,10 +55,10 @@ void WriteFile(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
 }
 
-void ExpectRemoteScreenFilter(const FileDialogSpec& spec) {
-    EXPECT_EQ(spec.filterDescription, "Tavrix Remote Files (*.remote)");
-    EXPECT_EQ(spec.filterPattern, " *.remote");
-    EXPECT_EQ(spec.defaultExtension, "remote");
+void ExpectRemoteScreenFilter(const FileDialogOptions& options) {
+    EXPECT_EQ(options.filterDescription, "Tavrix Remote Files (*.remote)");
+    EXPECT_EQ(options.filterPattern, " *.remote");
+    EXPECT_EQ(options.defaultExtension, "remote");
 }
 
 TEST(FileMessage, HeaderCarriesTheSizeInDecimal) {
@@ -114,16 +114,16 @@ TEST(SendFileToDevice, DialogsAreTitledForTheDeviceAndKind) {
     rig.Arrive("701:1\n");
     rig.Arrive("701:-1\n");
     ASSERT_EQ(rig.dialogs.shown.size(), 3u);
-    const FileDialogSpec& remote = rig.dialogs.shown[0].spec;
+    const FileDialogOptions& remote = rig.dialogs.shown[0].options;
     EXPECT_FALSE(remote.save);
     EXPECT_EQ(remote.title, "Select remote control screen file (.remote file) to send to Phone");
     ExpectRemoteScreenFilter(remote);
-    const FileDialogSpec& image = rig.dialogs.shown[1].spec;
+    const FileDialogOptions& image = rig.dialogs.shown[1].options;
     EXPECT_FALSE(image.save);
     EXPECT_EQ(image.title, "Select an image file to send to Phone");
     EXPECT_EQ(image.filterPattern, "");
     EXPECT_EQ(image.defaultExtension, "");
-    EXPECT_EQ(rig.dialogs.shown[2].spec.title, remote.title);
+    EXPECT_EQ(rig.dialogs.shown[2].options.title, remote.title);
     EXPECT_EQ(rig.dialogs.shown[0].owner, kMainWindow);
     // The server comes forward before each dialog opens.
     EXPECT_EQ(rig.dialogs.events[0], "BringForward(" + std::to_string(kMainWindow) + ")");
@@ -180,7 +180,7 @@ TEST(ReceiveRemoteScreen, ConfirmedSaveWritesTheBlockWhole) {
     rig.Arrive(std::string("\0\1\n\r\n9", 6));
     EXPECT_EQ(file.Content(), std::string("\0\1\n\r\n9", 6));
     ASSERT_EQ(rig.dialogs.shown.size(), 1u);
-    const FileDialogSpec& save = rig.dialogs.shown[0].spec;
+    const FileDialogOptions& save = rig.dialogs.shown[0].options;
     EXPECT_TRUE(save.save);
     EXPECT_EQ(save.title, "Received remote control screen from Phone");
     ExpectRemoteScreenFilter(save);

@@ -29,11 +29,11 @@ private:
 };
 
 // Description and pattern, each ended by a NUL, and a NUL after the last pair.
-std::string FilterOf(const FileDialogSpec& spec) {
-    if (spec.filterPattern.empty()) return std::string();
-    std::string filter = spec.filterDescription;
+std::string FilterOf(const FileDialogOptions& options) {
+    if (options.filterPattern.empty()) return std::string();
+    std::string filter = options.filterDescription;
     filter.push_back('\0');
-    filter += spec.filterPattern;
+    filter += options.filterPattern;
     filter.push_back('\0');
     filter.push_back('\0');
     return filter;
@@ -41,12 +41,12 @@ std::string FilterOf(const FileDialogSpec& spec) {
 
 }  // namespace
 
-Win32FileDialog::Win32FileDialog(const FileDialogSpec& spec, HWND owner)
-    : m_spec(spec), m_owner(owner) {}
+Win32FileDialog::Win32FileDialog(const FileDialogOptions& options, HWND owner)
+    : m_options(options), m_owner(owner) {}
 
 bool Win32FileDialog::DoModal(std::string* path) {
     std::vector<char> file(kPathBufferSize, '\0');
-    const std::string filter = FilterOf(m_spec);
+    const std::string filter = FilterOf(m_options);
     OPENFILENAMEA ofn = {};
     ofn.lStructSize = sizeof(ofn);
     ofn.hwndOwner = m_owner;
@@ -55,8 +55,9 @@ bool Win32FileDialog::DoModal(std::string* path) {
     ofn.nFilterIndex = 1;
     ofn.lpstrFile = file.data();
     ofn.nMaxFile = kPathBufferSize;
-    ofn.lpstrTitle = m_spec.title.c_str();
-    ofn.lpstrDefExt = m_spec.defaultExtension.empty() ? nullptr : m_spec.defaultExtension.c_str();
+    ofn.lpstrTitle = m_options.title.c_str();
+    ofn.lpstrDefExt =
+        m_options.defaultExtension.empty() ? nullptr : m_options.defaultExtension.c_str();
     ofn.Flags =
         OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT | OFN_NOCHANGEDIR | OFN_EXPLORER | OFN_ENABLEHOOK;
     ofn.lpfnHook = &Win32FileDialog::HookProc;
@@ -65,7 +66,7 @@ bool Win32FileDialog::DoModal(std::string* path) {
     BOOL chosen = FALSE;
     {
         WorkingDirectoryKeeper keeper;
-        chosen = m_spec.save ? GetSaveFileNameA(&ofn) : GetOpenFileNameA(&ofn);
+        chosen = m_options.save ? GetSaveFileNameA(&ofn) : GetOpenFileNameA(&ofn);
     }
     m_dialog = nullptr;
     if (!chosen) return false;
@@ -100,7 +101,7 @@ void Win32FileDialogs::BringForward(WindowHandle window) {
     SetForegroundWindow(hwnd);
 }
 
-std::unique_ptr<IFileDialog> Win32FileDialogs::Create(const FileDialogSpec& spec,
+std::unique_ptr<IFileDialog> Win32FileDialogs::Create(const FileDialogOptions& options,
                                                       WindowHandle owner) {
-    return std::make_unique<Win32FileDialog>(spec, reinterpret_cast<HWND>(owner));
+    return std::make_unique<Win32FileDialog>(options, reinterpret_cast<HWND>(owner));
 }

@@ -10,7 +10,7 @@
 // the dialog's window so that it can be cancelled from outside.
 class Win32FileDialog : public IFileDialog {
 public:
-    Win32FileDialog(const FileDialogSpec& spec, HWND owner);
+    Win32FileDialog(const FileDialogOptions& options, HWND owner);
     Win32FileDialog(const Win32FileDialog&) = delete;
     Win32FileDialog& operator=(const Win32FileDialog&) = delete;
 
@@ -21,7 +21,7 @@ private:
     static UINT_PTR CALLBACK HookProc(HWND hook, UINT message, WPARAM wParam, LPARAM lParam);
     void OnDialogReady(HWND dialog);
 
-    FileDialogSpec m_spec;
+    FileDialogOptions m_options;
     HWND m_owner;
     HWND m_dialog = nullptr;
     bool m_cancelRequested = false;
@@ -30,5 +30,6 @@ private:
 class Win32FileDialogs : public IFileDialogs {
 public:
     void BringForward(WindowHandle window) override;
-    std::unique_ptr<IFileDialog> Create(const FileDialogSpec& spec, WindowHandle owner) override;
+    std::unique_ptr<IFileDialog> Create(const FileDialogOptions& options,
+                                        WindowHandle owner) override;
 };
