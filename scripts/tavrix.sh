@@ -26,7 +26,7 @@ setup() {
     [ ${#missing[@]} -eq 0 ] && return 0
     log "installing ${missing[*]}"
     as_root apt-get update -qq
-    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq \
         "${missing[@]}" >/dev/null
 }
 
