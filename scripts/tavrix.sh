@@ -66,7 +66,6 @@ start_display_if_needed() {
         [ -e "/tmp/.X$number-lock" ] && continue
         Xvfb ":$number" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
         XVFB_PID=$!
-        trap 'kill "$XVFB_PID" 2>/dev/null || true' EXIT
         export DISPLAY=":$number"
         for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$number" ] && break; sleep 0.1; done
         log "no X display: running on the virtual display $DISPLAY"
@@ -80,25 +79,43 @@ run_server() {
     setup
     build_windows
     pick_wine
-    local home="${TAVRIX_HOME:-$HOME/.tavrix}"
+    local home="${TAVRIX_HOME:-$HOME/.tavrix}" own_display=0
     mkdir -p "$home"
     export WINEPREFIX="$home/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
     export WINELOADER="$WINE" WINESERVER="$WINESERVER_BIN"
+    [ -n "${DISPLAY:-}" ] || own_display=1
     start_display_if_needed
     if [ ! -d "$WINEPREFIX" ]; then
         log "creating the Wine prefix $WINEPREFIX"
         "$WINE" wineboot -i >/dev/null 2>&1 || true
         "$WINESERVER_BIN" -w || true
     fi
-    # The settings live in the working directory; a first run starts with the server on.
+    # The settings live in the working directory. A first run starts with the server on and
+    # password protection on, with an empty password until one is set in the dialog.
     if [ ! -f "$home/TavrixConfig.txt" ]; then
-        printf '%s\r\n\r\n1#0#0#1#0#0#1#12589#0' "$(id -un)" >"$home/TavrixConfig.txt"
+        printf '%s\r\n\r\n1#1#0#1#0#0#1#12589#0' "$(id -un)" >"$home/TavrixConfig.txt"
     fi
     local port
     port="$(tail -n 1 "$home/TavrixConfig.txt" | cut -d'#' -f8)"
-    log "Tavrix Server listens on TCP port ${port:-12589} of this machine (settings: $home/TavrixConfig.txt)"
     cd "$home"
-    exec "$WINE" "$WINDOWS_BUILD/src/TavrixServer.exe"
+    "$WINE" "$WINDOWS_BUILD/src/TavrixServer.exe" &
+    SERVER_PID=$!
+    trap 'kill "$SERVER_PID" 2>/dev/null || true; kill "${XVFB_PID:-}" 2>/dev/null || true' \
+        EXIT INT TERM
+    if [ "$own_display" -eq 1 ]; then
+        # No one can answer the missing-Bonjour warning on a virtual display: answer it.
+        local probe="$WINDOWS_BUILD/tests/win32/TavrixDialogProbe.exe" _
+        for _ in $(seq 100); do
+            if "$WINE" "$probe" visible "Bonjour Not Found" 2>/dev/null | grep -q '^visible'; then
+                "$WINE" "$probe" click "Bonjour Not Found" 1 >/dev/null 2>&1 || true
+                break
+            fi
+            "$WINE" "$probe" visible "Tavrix Server" 2>/dev/null | grep -q '^visible' && break
+            sleep 0.2
+        done
+    fi
+    log "Tavrix Server listens on TCP port ${port:-12589} of this machine (settings: $home/TavrixConfig.txt); Ctrl+C ends it"
+    wait "$SERVER_PID"
 }
 
 count_results() {  # ctest or unittest output file: adds to PASSED and FAILED
