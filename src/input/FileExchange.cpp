@@ -138,10 +138,12 @@ void CCommandExecutor::SendFileToDevice(bool image) {
     if (!dialog) return;
     // A 701 dispatched while this dialog shows replaces it here, and clears it on return.
     m_fileDialog = dialog.get();
+    const uint32_t departedBefore = m_departedDevices;
     std::string path;
     const bool chosen = dialog->DoModal(&path);
     m_fileDialog = nullptr;
-    if (chosen) SendFileMessage(*m_pServer, path);
+    // The device that asked may have left while the user chose; another may be connected.
+    if (chosen && m_departedDevices == departedBefore) SendFileMessage(*m_pServer, path);
 }
 
 void CCommandExecutor::CancelFileDialog() {

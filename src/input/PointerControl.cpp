@@ -152,6 +152,7 @@ void CCommandExecutor::InjectButton(uint32_t flags) {
 }
 
 void CCommandExecutor::EndDeviceInput() {
+    ++m_departedDevices;
     m_glideStop = true;
     if (!m_pDesktop) return;
     for (const uint32_t down : {kLeftDown, kRightDown, kMiddleDown}) {

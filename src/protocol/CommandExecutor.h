@@ -110,4 +110,7 @@ private:
     ITestWindowFactory* m_pTestWindows = nullptr;
     // MOUSEEVENTF_*DOWN bits of the buttons the device holds pressed; GUI thread only.
     uint32_t m_heldButtons = 0;
+    // Counts the devices that have gone, so that a file chosen for one is never sent to the
+    // next.
+    uint32_t m_departedDevices = 0;
 };

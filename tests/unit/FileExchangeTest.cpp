@@ -108,6 +108,31 @@ TEST(SendFileToDevice, NothingIsSentOnCancelOrUnreadableFile) {
     EXPECT_EQ(rig.executor.m_fileDialog, nullptr);
 }
 
+TEST(SendFileToDevice, FileChosenAfterTheDeviceLeftGoesToNoOtherDevice) {
+    TempFile file;
+    WriteFile(file.path, "private");
+    FileRig rig;
+    rig.dialogs.answers.push_back(file.path);
+    std::shared_ptr<FakeStream> next;
+    // The asking device goes and another, not yet past the password, comes while the user
+    // is still choosing.
+    rig.dialogs.whileOpen.push_back([&] {
+        ServerRig::Leave(*rig.device);
+        rig.base.server.m_passwordEnabled = true;
+        next = rig.base.sockets.Connect();
+        next->sends.clear();
+    });
+    rig.Arrive("701\n");
+    ASSERT_NE(next, nullptr);
+    EXPECT_TRUE(next->sends.empty());
+
+    // The device that is still there when the user confirms gets its file.
+    rig.dialogs.answers.push_back(file.path);
+    next->sends.clear();
+    rig.executor.SendFileToDevice(false);
+    EXPECT_EQ(next->SentText(), "700:7\nprivate");
+}
+
 TEST(SendFileToDevice, DialogsAreTitledForTheDeviceAndKind) {
     FileRig rig;
     rig.Arrive("701\n");
