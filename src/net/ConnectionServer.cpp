@@ -72,10 +72,11 @@ void CConnectionServer::CloseAllConnections() {
 }
 
 void CConnectionServer::CloseConnectionGracefully(CConnectionSocket* connection) {
-    // The request was posted; the device may have left since.
+    // The request was posted; the device may have left since, and the next one may have
+    // been given the same address.
     const bool known = std::any_of(m_connections.begin(), m_connections.end(),
                                    [connection](const auto& c) { return c.get() == connection; });
-    if (!known) return;
+    if (!known || !connection->m_dropRequested) return;
     connection->ShutdownSend();
     char scratch[kDrainChunk];
     while (connection->Receive(scratch, kDrainChunk) > 0) {
@@ -125,7 +126,9 @@ void CConnectionServer::CheckPassword(const std::string& text) {
     if (m_connections.size() != 1) return;
     CConnectionSocket* connection = m_connections.front().get();
     SendText(accepted ? kPasswordAccepted : kRefused);
-    if (!accepted && m_services.mainWindow) m_services.mainWindow->PostDropConnection(connection);
+    if (accepted || !m_services.mainWindow) return;
+    connection->m_dropRequested = true;
+    m_services.mainWindow->PostDropConnection(connection);
 }
 
 void CConnectionServer::SendText(const std::string& text) {

@@ -47,6 +47,8 @@ public:
     void OnSendReady() override;
 
     CConnectionServer* m_pServer;
+    // Set when its password was refused; only then may a posted drop request close it.
+    bool m_dropRequested = false;
 
 private:
     void SendWaiting();

@@ -175,4 +175,20 @@ TEST(ConnectionServer, GracefulCloseDrainsAndIgnoresDepartedDevices) {
     EXPECT_EQ(device->shutdowns, 1);
 }
 
+// The drop request carries the refused connection's address; by the time it is handled that
+// device may have gone and the next one may live at the same address.
+TEST(ConnectionServer, StaleDropRequestSparesTheNextDevice) {
+    ServerRig rig;
+    auto refused = rig.StartAndConnect();
+    ServerRig::Send(*refused, "3000:wrong\n");
+    ASSERT_EQ(rig.window.drops.size(), 1u);
+    ServerRig::Leave(*refused);
+    auto next = rig.sockets.Connect();
+    ASSERT_TRUE(rig.server.IsConnected());
+    rig.server.CloseConnectionGracefully(rig.server.m_connections.front().get());
+    EXPECT_EQ(next->shutdowns, 0);
+    ServerRig::Send(*next, "3000:pw\n");
+    EXPECT_EQ(next->sends.back(), "1500\n");
+}
+
 }  // namespace
