@@ -12,6 +12,8 @@ namespace {
 
 constexpr int kListenBacklog = 5;
 constexpr int kDrainChunk = 50;
+// A refused device that keeps sending must not hold the GUI thread in the drain.
+constexpr int kMaxDrainReads = 64 * 1024 / kDrainChunk;
 constexpr char kDisconnectSound[] = "Windows XP Hardware Remove.wav";
 constexpr char kPasswordAccepted[] = "1500\n";
 constexpr char kRefused[] = "2000\n";
@@ -79,7 +81,8 @@ void CConnectionServer::CloseConnectionGracefully(CConnectionSocket* connection)
     if (!known || !connection->m_dropRequested) return;
     connection->ShutdownSend();
     char scratch[kDrainChunk];
-    while (connection->Receive(scratch, kDrainChunk) > 0) {
+    for (int reads = 0; reads < kMaxDrainReads; ++reads) {
+        if (connection->Receive(scratch, kDrainChunk) <= 0) break;
     }
 }
 

@@ -191,4 +191,16 @@ TEST(ConnectionServer, StaleDropRequestSparesTheNextDevice) {
     EXPECT_EQ(next->sends.back(), "1500\n");
 }
 
+TEST(ConnectionServer, GracefulCloseOfAFloodingDeviceEnds) {
+    ServerRig rig;
+    auto device = rig.StartAndConnect();
+    ServerRig::Send(*device, "3000:wrong\n");
+    ASSERT_EQ(rig.window.drops.size(), 1u);
+    device->ArriveFill(size_t{16} << 20);  // faster than 50-byte reads can take it
+    device->receiveSizes.clear();
+    rig.server.CloseConnectionGracefully(rig.window.drops[0]);
+    EXPECT_EQ(device->shutdowns, 1);
+    EXPECT_LE(device->receiveSizes.size(), 64u * 1024u / 50u + 1u);
+}
+
 }  // namespace
