@@ -6,7 +6,7 @@ constexpr wchar_t kWindowClass[] = L"TavrixSocketWindow";
 constexpr UINT kFirstMessage = WM_APP + 0x100;
 constexpr UINT kLastMessage = 0xBFFF;
 // A device that stops reading can't make the server hold more than this.
-constexpr size_t kMaxQueuedBytes = 256u * 1024u * 1024u;
+constexpr size_t kMaxQueuedBytes = 64u * 1024u * 1024u;
 // Reads handed to the owner after the peer closed, to take data that came before the close.
 constexpr int kMaxReadsBeforeClose = 1 << 16;
 
@@ -157,9 +157,17 @@ void Win32StreamSocket::SendQueued() {
         const int chunk = left > 0x100000 ? 0x100000 : static_cast<int>(left);
         const int sent = send(m_socket, m_queue.data() + m_queueHead, chunk, 0);
         if (sent == SOCKET_ERROR) {
-            if (WSAGetLastError() == WSAEWOULDBLOCK) return;  // FD_WRITE brings us back
-            m_broken = true;
-            break;
+            if (WSAGetLastError() != WSAEWOULDBLOCK) {
+                m_broken = true;
+                break;
+            }
+            // FD_WRITE brings us back. Let go of what went out, so a device that keeps the
+            // queue from ever emptying can't make the sent part grow without end.
+            if (m_queueHead > m_queue.size() / 2) {
+                m_queue.erase(0, m_queueHead);
+                m_queueHead = 0;
+            }
+            return;
         }
         m_queueHead += static_cast<size_t>(sent);
     }
