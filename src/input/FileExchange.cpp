@@ -22,6 +22,8 @@ constexpr char kRemoteExtension[] = "remote";
 constexpr char kSaveTitle[] = "Received remote control screen from ";
 constexpr char kOpenRemoteTitle[] = "Select remote control screen file (.remote file) to send to ";
 constexpr char kOpenImageTitle[] = "Select an image file to send to ";
+// More file dialogs open at once than any user can answer; requests beyond this are dropped.
+constexpr int kMaxOpenFileDialogs = 8;
 
 FileDialogOptions RemoteScreenDialog(bool save, const std::string& title) {
     FileDialogOptions options;
@@ -121,17 +123,22 @@ void CCommandExecutor::BringServerForward() {
 
 void CCommandExecutor::ReceiveRemoteScreen(const void* data, int length) {
     if (!m_pFileDialogs || !data || length < 0) return;
+    if (m_openFileDialogs >= kMaxOpenFileDialogs) return;
     BringServerForward();
     std::unique_ptr<IFileDialog> dialog =
         m_pFileDialogs->Create(SaveRemoteScreenDialog(DeviceName()), MainWindowHandle());
+    if (!dialog) return;
     std::string path;
     // The caller keeps the block alive until this returns, nested dispatches included.
-    if (!dialog || !dialog->DoModal(&path)) return;
-    WriteWholeFile(path, data, static_cast<size_t>(length));
+    ++m_openFileDialogs;
+    const bool chosen = dialog->DoModal(&path);
+    --m_openFileDialogs;
+    if (chosen) WriteWholeFile(path, data, static_cast<size_t>(length));
 }
 
 void CCommandExecutor::SendFileToDevice(bool image) {
     if (!m_pFileDialogs || !m_pServer) return;
+    if (m_openFileDialogs >= kMaxOpenFileDialogs) return;
     BringServerForward();
     std::unique_ptr<IFileDialog> dialog =
         m_pFileDialogs->Create(OpenFileDialog(image, DeviceName()), MainWindowHandle());
@@ -140,7 +147,9 @@ void CCommandExecutor::SendFileToDevice(bool image) {
     m_fileDialog = dialog.get();
     const uint32_t departedBefore = m_departedDevices;
     std::string path;
+    ++m_openFileDialogs;
     const bool chosen = dialog->DoModal(&path);
+    --m_openFileDialogs;
     m_fileDialog = nullptr;
     // The device that asked may have left while the user chose; another may be connected.
     if (chosen && m_departedDevices == departedBefore) SendFileMessage(*m_pServer, path);

@@ -24,8 +24,7 @@ class IWindowSystem;
 class CCommandExecutor {
 public:
     explicit CCommandExecutor(CConnectionServer* server, IDesktop* desktop = nullptr,
-                              IMainWindow* mainWindow = nullptr,
-                              IWindowSystem* windows = nullptr,
+                              IMainWindow* mainWindow = nullptr, IWindowSystem* windows = nullptr,
                               const IAnsiCodePage* codePage = nullptr, IClock* clock = nullptr);
     virtual ~CCommandExecutor();
     CCommandExecutor(const CCommandExecutor&) = delete;
@@ -113,4 +112,7 @@ private:
     // Counts the devices that have gone, so that a file chosen for one is never sent to the
     // next.
     uint32_t m_departedDevices = 0;
+    // File dialogs open inside each other. Each runs a nested message loop on the stack, so a
+    // device sending request after request must not be able to stack them without end.
+    int m_openFileDialogs = 0;
 };

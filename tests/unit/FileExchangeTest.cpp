@@ -196,6 +196,18 @@ TEST(CancelFileDialog, ReachesOnlyTheInnermostOpenDialog) {
                        "Closed#2", "Closed#1"}));
 }
 
+TEST(SendFileToDevice, RequestsWhileDialogsAreOpenStackOnlySoDeep) {
+    FileRig rig;
+    // Every open dialog receives one more 701, as a flooding device would send.
+    for (int i = 0; i < 100; ++i) rig.dialogs.whileOpen.push_back([&] { rig.Arrive("701:0\n"); });
+    rig.executor.SendFileToDevice(false);
+    EXPECT_EQ(rig.dialogs.shown.size(), 8u);
+    // Once they have closed, a new request opens a dialog again.
+    rig.dialogs.whileOpen.clear();
+    rig.executor.SendFileToDevice(false);
+    EXPECT_EQ(rig.dialogs.shown.size(), 9u);
+}
+
 TEST(ReceiveRemoteScreen, ConfirmedSaveWritesTheBlockWhole) {
     TempFile file;
     WriteFile(file.path, "an older and longer file");
