@@ -1,5 +1,7 @@
 #include "platform/win32/Win32TestWindow.h"
 
+#include <cstring>
+
 namespace {
 
 constexpr char kClassName[] = "TavrixTestWnd";
@@ -21,7 +23,12 @@ void RegisterClassOnce() {
 }  // namespace
 
 Win32TestWindow::~Win32TestWindow() {
-    DestroyWindow(m_window);
+    // The device can close it (129, Alt+F4) before we do, and its handle value may since
+    // name another of our windows: only a window of our class is ours to destroy.
+    char className[sizeof(kClassName) + 1] = {};
+    if (GetClassNameA(m_window, className, sizeof(className)) > 0 &&
+        std::strcmp(className, kClassName) == 0)
+        DestroyWindow(m_window);
 }
 
 std::unique_ptr<ITestWindow> Win32TestWindowFactory::Create(int x, int y) {
