@@ -9,7 +9,7 @@ set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 BUILD="$ROOT/build"
 JOBS="$(nproc 2>/dev/null || echo 2)"
-PACKAGES=(cmake g++ make libgtest-dev clang python3 xvfb wine wine64
+PACKAGES=(cmake g++ make libgtest-dev clang libclang-rt-14-dev python3 xvfb wine wine64
           g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix)
 
 log() { printf '== %s\n' "$*"; }
