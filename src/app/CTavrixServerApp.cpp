@@ -6,8 +6,8 @@
 
 #include <string>
 
+#include "platform/win32/Win32Handles.h"
 #include "platform/win32/Win32Platform.h"
-#include "ui/ApplicationName.h"
 #include "ui/CTavrixServerDlg.h"
 
 namespace {

@@ -97,7 +97,7 @@ BmpLayout LayoutOf(int32_t width, int32_t height, uint16_t planes, uint16_t bits
     return layout;
 }
 
-std::vector<uint8_t> writeBMP(IDeviceBitmap& bitmap, IWindowSystem& windows) {
+std::vector<uint8_t> WriteBmp(IDeviceBitmap& bitmap, IWindowSystem& windows) {
     BitmapDescription d;
     if (!bitmap.GetObjectA(&d) || d.width <= 0 || d.height <= 0) {
         windows.ShowMessageBox(kNoBitmapInfo);

@@ -19,4 +19,4 @@ BmpLayout LayoutOf(int32_t width, int32_t height, uint16_t planes, uint16_t bits
 
 // The bitmap as a whole BMP file, read through its device context; empty on failure, after
 // the failure's message box.
-std::vector<uint8_t> writeBMP(IDeviceBitmap& bitmap, IWindowSystem& windows);
+std::vector<uint8_t> WriteBmp(IDeviceBitmap& bitmap, IWindowSystem& windows);

@@ -2,36 +2,34 @@
 // list follows each shortly, through the main window's timer.
 #include <vector>
 
+#include "desktop/WindowRegistry.h"
 #include "platform/MainWindow.h"
 #include "platform/WindowSystem.h"
-#include "protocol/CommandExecutor.h"
 #include "protocol/TextFieldCodec.h"
 
-void CCommandExecutor::ActivateApplication(const std::string& windowKey) {
-    if (!m_pWindows || !m_pCodePage) return;
+void CWindowRegistry::ActivateApplication(const std::string& windowKey) {
     m_pendingForeground = 0;
     const auto found = m_windowHandle.find(windowKey);
     if (found != m_windowHandle.end()) {
         const WindowHandle window = found->second;
-        if (m_pWindows->IsIconic(window)) m_pWindows->RestoreWindow(window);
-        m_pWindows->SetForegroundWindow(window);
+        if (m_windows.IsIconic(window)) m_windows.RestoreWindow(window);
+        m_windows.SetForegroundWindow(window);
         // Reported as the foreground window even where the system refuses to raise it.
         m_pendingForeground = window;
     } else {
         // Not a listed window: the encoded path of a program to start, as icons carry it.
         std::vector<char> field(windowKey.begin(), windowKey.end());
         field.push_back('\0');
-        const std::string file = DecodeTextField(field.data(), *m_pCodePage);
-        m_pWindows->ShellExecuteOpen(m_pMainWindow ? m_pMainWindow->Handle() : 0, file);
+        const std::string file = DecodeTextField(field.data(), m_codePage);
+        m_windows.ShellExecuteOpen(m_mainWindow.Handle(), file);
     }
-    if (m_pMainWindow) m_pMainWindow->ArmListTimer();
+    m_mainWindow.ArmListTimer();
 }
 
-void CCommandExecutor::CloseApplication(const std::string& windowKey) {
-    if (!m_pWindows) return;
+void CWindowRegistry::CloseApplication(const std::string& windowKey) {
     const auto found = m_windowHandle.find(windowKey);
     if (found == m_windowHandle.end()) return;
-    m_pWindows->SetForegroundWindow(found->second);
-    m_pWindows->PostCloseMessage(found->second);
-    if (m_pMainWindow) m_pMainWindow->ArmListTimer();
+    m_windows.SetForegroundWindow(found->second);
+    m_windows.PostCloseMessage(found->second);
+    m_mainWindow.ArmListTimer();
 }

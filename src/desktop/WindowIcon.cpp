@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "desktop/BitmapWriter.h"
-#include "net/ConnectionServer.h"
+#include "desktop/WindowRegistry.h"
 #include "platform/WindowSystem.h"
-#include "protocol/CommandExecutor.h"
+#include "protocol/DeviceLink.h"
 #include "protocol/TextFieldCodec.h"
 
 std::string IconMessageHeader(const std::string& windowKey, const std::string& encodedPath,
@@ -15,17 +15,15 @@ std::string IconMessageHeader(const std::string& windowKey, const std::string& e
     return "439:" + windowKey + ":" + encodedPath + ":" + std::to_string(bitmapLength) + "\n";
 }
 
-void CCommandExecutor::SendWindowIcon(const std::string& windowKey) {
-    if (!m_pWindows || !m_pCodePage) return;
-    const auto found = m_windowProcess.find(windowKey);
-    if (found == m_windowProcess.end()) return;
-    const std::string path = m_processImage[found->second];
+void CWindowRegistry::SendWindowIcon(const std::string& windowKey) {
+    if (m_windowProcess.count(windowKey) == 0) return;
+    const std::string path = ImagePathOf(windowKey);
     std::vector<uint8_t> bitmap;
-    const bool hasIcon = m_pWindows->WithFileIcon(
-        path, [&](IDeviceBitmap& colour) { bitmap = writeBMP(colour, *m_pWindows); });
+    const bool hasIcon = m_windows.WithFileIcon(
+        path, [&](IDeviceBitmap& colour) { bitmap = WriteBmp(colour, m_windows); });
     if (!hasIcon || bitmap.empty()) return;
     std::string message =
-        IconMessageHeader(windowKey, EncodeTextField(path.c_str(), *m_pCodePage), bitmap.size());
+        IconMessageHeader(windowKey, EncodeTextField(path.c_str(), m_codePage), bitmap.size());
     message.append(bitmap.begin(), bitmap.end());
-    if (m_pServer) m_pServer->SendBytes(message.data(), static_cast<int32_t>(message.size()));
+    m_link.SendBytes(message.data(), static_cast<int32_t>(message.size()));
 }

@@ -2,10 +2,10 @@
 // a window action.
 #include "desktop/WindowList.h"
 
-#include "net/ConnectionServer.h"
+#include "desktop/WindowRegistry.h"
 #include "platform/Clock.h"
 #include "platform/WindowSystem.h"
-#include "protocol/CommandExecutor.h"
+#include "protocol/DeviceLink.h"
 
 namespace {
 
@@ -40,20 +40,19 @@ std::string BuildWindowListMessage(const std::map<std::string, WindowHandle>& wi
     return message;
 }
 
-bool CCommandExecutor::SendWindowList(bool onlyIfChanged) {
-    if (!m_pWindows || !m_pClock) return false;
-    if (onlyIfChanged && ListThrottled(m_pClock->TickCount(), m_lastListTick)) return false;
+bool CWindowRegistry::SendWindowList(bool onlyIfChanged) {
+    if (onlyIfChanged && ListThrottled(m_clock.TickCount(), m_lastListTick)) return false;
     bool changed = true;
     WindowHandle foreground = m_pendingForeground;
     if (foreground != 0) {
         // The window just activated is reported as it is meant to be, without a new snapshot.
         m_pendingForeground = 0;
     } else {
-        changed = RefreshWindowRegistry();
+        changed = Refresh();
         if (onlyIfChanged && !changed) return false;
-        foreground = m_pWindows->GetForegroundWindow();
+        foreground = m_windows.GetForegroundWindow();
     }
-    if (m_pServer) m_pServer->SendText(BuildWindowListMessage(m_windowHandle, foreground));
-    m_lastListTick = m_pClock->TickCount();
+    m_link.SendText(BuildWindowListMessage(m_windowHandle, foreground));
+    m_lastListTick = m_clock.TickCount();
     return changed;
 }

@@ -3,7 +3,7 @@
 #include <map>
 #include <string>
 
-#include "platform/Desktop.h"
+#include "platform/Geometry.h"
 
 // Periodic lists wait this long after the last list of any origin.
 constexpr uint32_t kListThrottleMs = 10000;

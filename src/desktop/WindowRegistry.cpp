@@ -1,10 +1,7 @@
 // The window registry: which top-level windows the device sees, under which keys.
 #include "desktop/WindowRegistry.h"
 
-#include <string>
-
 #include "platform/WindowSystem.h"
-#include "protocol/CommandExecutor.h"
 #include "protocol/TextFieldCodec.h"
 
 namespace {
@@ -18,50 +15,63 @@ bool Listable(IWindowSystem& windows, WindowHandle window, std::string* title) {
     return !title->empty() && *title != kProgramManager;
 }
 
+}  // namespace
+
+CWindowRegistry::CWindowRegistry(IWindowSystem& windows, const IAnsiCodePage& codePage,
+                                 IClock& clock, IMainWindow& mainWindow, IDeviceLink& link)
+    : m_windows(windows),
+      m_codePage(codePage),
+      m_clock(clock),
+      m_mainWindow(mainWindow),
+      m_link(link) {}
+
 // The first window of a title gets the plain title, later ones " (2)", " (3)" and so on.
 // Empty when the window is left out.
-std::string FreeKey(CCommandExecutor& executor, WindowHandle window, const std::string& title) {
-    const IAnsiCodePage& codePage = *executor.m_pCodePage;
-    const std::string unencodable = EncodeTextField("", codePage);
-    std::string key = EncodeTextField(title.c_str(), codePage);
-    for (int n = 2; executor.m_windowHandle.count(key) != 0; ++n) {
-        if (!executor.m_pWindows->HasChildWindow(window)) return {};
+std::string CWindowRegistry::FreeKey(WindowHandle window, const std::string& title) const {
+    const std::string unencodable = EncodeTextField("", m_codePage);
+    std::string key = EncodeTextField(title.c_str(), m_codePage);
+    for (int n = 2; m_windowHandle.count(key) != 0; ++n) {
+        if (!m_windows.HasChildWindow(window)) return {};
         // A title too long to encode, with or without its number, never yields a free key.
         if (key == unencodable) return {};
-        key = EncodeTextField((title + " (" + std::to_string(n) + ")").c_str(), codePage);
+        key = EncodeTextField((title + " (" + std::to_string(n) + ")").c_str(), m_codePage);
     }
     return key;
 }
 
-void RecordImagePath(CCommandExecutor& executor, uint32_t processId) {
-    if (executor.m_processImage.count(processId) != 0) return;
+void CWindowRegistry::RecordImagePath(uint32_t processId) {
+    if (m_processImage.count(processId) != 0) return;
     std::string path;
-    if (executor.m_pWindows->GetProcessImagePath(processId, &path) && !path.empty())
-        executor.m_processImage[processId] = path;
+    if (m_windows.GetProcessImagePath(processId, &path) && !path.empty())
+        m_processImage[processId] = path;
 }
 
-}  // namespace
-
-bool CollectWindowProc(WindowHandle window, CCommandExecutor* executor) {
-    IWindowSystem& windows = *executor->m_pWindows;
+void CWindowRegistry::Collect(WindowHandle window) {
     std::string title;
-    if (!Listable(windows, window, &title)) return true;
-    const std::string key = FreeKey(*executor, window, title);
-    if (key.empty()) return true;
-    const uint32_t processId = windows.GetWindowThreadProcessId(window);
-    executor->m_windowProcess[key] = processId;
-    executor->m_windowHandle[key] = window;
-    RecordImagePath(*executor, processId);
-    return true;
+    if (!Listable(m_windows, window, &title)) return;
+    const std::string key = FreeKey(window, title);
+    if (key.empty()) return;
+    const uint32_t processId = m_windows.GetWindowThreadProcessId(window);
+    m_windowProcess[key] = processId;
+    m_windowHandle[key] = window;
+    RecordImagePath(processId);
 }
 
-bool CCommandExecutor::RefreshWindowRegistry() {
+bool CWindowRegistry::Refresh() {
     const size_t before = m_windowHandle.size();
     m_processImage.clear();
     m_windowProcess.clear();
     m_windowHandle.clear();
-    if (m_pWindows && m_pCodePage)
-        m_pWindows->EnumWindows(
-            [this](WindowHandle window) { return CollectWindowProc(window, this); });
+    m_windows.EnumWindows([this](WindowHandle window) {
+        Collect(window);
+        return true;
+    });
     return m_windowHandle.size() != before;
+}
+
+std::string CWindowRegistry::ImagePathOf(const std::string& windowKey) const {
+    const auto process = m_windowProcess.find(windowKey);
+    if (process == m_windowProcess.end()) return {};
+    const auto image = m_processImage.find(process->second);
+    return image == m_processImage.end() ? std::string() : image->second;
 }

@@ -7,12 +7,10 @@
 #include <fstream>
 #include <memory>
 
-#include "net/ConnectionServer.h"
-#include "net/OutgoingQueue.h"
-#include "platform/Desktop.h"
 #include "platform/MainWindow.h"
+#include "platform/PointerDevice.h"
 #include "platform/TestWindow.h"
-#include "protocol/CommandExecutor.h"
+#include "protocol/DeviceLink.h"
 
 namespace {
 
@@ -92,41 +90,37 @@ bool WriteWholeFile(const std::string& path, const void* data, size_t length) {
     return !out.fail();
 }
 
-bool SendFileMessage(CConnectionServer& server, const std::string& path) {
+bool SendFileMessage(IDeviceLink& link, const std::string& path) {
     std::ifstream file(path, std::ios::binary);
     if (!file) return false;
     file.seekg(0, std::ios::end);
     const std::streamoff end = file.tellg();
     file.seekg(0, std::ios::beg);
     if (end < 0 || !file) return false;
-    server.SendStream(std::make_unique<FileMessageStream>(std::move(file), end));
+    link.SendStream(std::make_unique<FileMessageStream>(std::move(file), end));
     return true;
 }
 
-void CCommandExecutor::SetFileExchangeServices(IFileDialogs* fileDialogs,
-                                               ITestWindowFactory* testWindows) {
-    m_pFileDialogs = fileDialogs;
-    m_pTestWindows = testWindows;
+CFileExchange::CFileExchange(IFileDialogs& fileDialogs, ITestWindowFactory& testWindows,
+                             IPointerDevice& pointer, IMainWindow& mainWindow, IDeviceLink& link)
+    : m_fileDialogs(fileDialogs),
+      m_testWindows(testWindows),
+      m_pointer(pointer),
+      m_mainWindow(mainWindow),
+      m_link(link) {}
+
+CFileExchange::~CFileExchange() = default;
+
+void CFileExchange::BringServerForward() {
+    if (m_mainWindow.Handle() != 0) m_fileDialogs.BringForward(m_mainWindow.Handle());
 }
 
-WindowHandle CCommandExecutor::MainWindowHandle() const {
-    return m_pMainWindow ? m_pMainWindow->Handle() : 0;
-}
-
-std::string CCommandExecutor::DeviceName() const {
-    return m_pMainWindow ? m_pMainWindow->DeviceName() : std::string();
-}
-
-void CCommandExecutor::BringServerForward() {
-    if (m_pFileDialogs && MainWindowHandle() != 0) m_pFileDialogs->BringForward(MainWindowHandle());
-}
-
-void CCommandExecutor::ReceiveRemoteScreen(const void* data, int length) {
-    if (!m_pFileDialogs || !data || length < 0) return;
+void CFileExchange::ReceiveRemoteScreen(const void* data, int length) {
+    if (!data || length < 0) return;
     if (m_openFileDialogs >= kMaxOpenFileDialogs) return;
     BringServerForward();
-    std::unique_ptr<IFileDialog> dialog =
-        m_pFileDialogs->Create(SaveRemoteScreenDialog(DeviceName()), MainWindowHandle());
+    std::unique_ptr<IFileDialog> dialog = m_fileDialogs.Create(
+        SaveRemoteScreenDialog(m_mainWindow.DeviceName()), m_mainWindow.Handle());
     if (!dialog) return;
     std::string path;
     // The caller keeps the block alive until this returns, nested dispatches included.
@@ -136,12 +130,11 @@ void CCommandExecutor::ReceiveRemoteScreen(const void* data, int length) {
     if (chosen) WriteWholeFile(path, data, static_cast<size_t>(length));
 }
 
-void CCommandExecutor::SendFileToDevice(bool image) {
-    if (!m_pFileDialogs || !m_pServer) return;
+void CFileExchange::SendFileToDevice(bool image) {
     if (m_openFileDialogs >= kMaxOpenFileDialogs) return;
     BringServerForward();
-    std::unique_ptr<IFileDialog> dialog =
-        m_pFileDialogs->Create(OpenFileDialog(image, DeviceName()), MainWindowHandle());
+    std::unique_ptr<IFileDialog> dialog = m_fileDialogs.Create(
+        OpenFileDialog(image, m_mainWindow.DeviceName()), m_mainWindow.Handle());
     if (!dialog) return;
     // A 701 dispatched while this dialog shows replaces it here, and clears it on return.
     m_fileDialog = dialog.get();
@@ -152,16 +145,20 @@ void CCommandExecutor::SendFileToDevice(bool image) {
     --m_openFileDialogs;
     m_fileDialog = nullptr;
     // The device that asked may have left while the user chose; another may be connected.
-    if (chosen && m_departedDevices == departedBefore) SendFileMessage(*m_pServer, path);
+    if (chosen && m_departedDevices == departedBefore) SendFileMessage(m_link, path);
 }
 
-void CCommandExecutor::CancelFileDialog() {
+void CFileExchange::CancelFileDialog() {
     if (m_fileDialog) m_fileDialog->Cancel();
 }
 
-void CCommandExecutor::ShowTestWindow(int x, int y, int show) {
-    if (m_pDesktop) m_pDesktop->SetCursorPos(x, y);
+void CFileExchange::ShowTestWindow(int x, int y, int show) {
+    m_pointer.MoveTo({x, y});
     if (show == 0) return;
     m_testWindow.reset();
-    if (m_pTestWindows) m_testWindow = m_pTestWindows->Create(x, y);
+    m_testWindow = m_testWindows.Create(x, y);
+}
+
+void CFileExchange::EndDeviceSession() {
+    ++m_departedDevices;
 }

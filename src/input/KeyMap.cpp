@@ -1,36 +1,16 @@
 #include "input/KeyMap.h"
 
-std::map<int, int> MakeDeviceKeyMap() {
+std::map<int, NamedKey> MakeDeviceKeyMap() {
     return {
-        {122, 112},  // F1
-        {120, 113},  // F2
-        {99, 114},   // F3
-        {118, 115},  // F4
-        {96, 116},   // F5
-        {97, 117},   // F6
-        {98, 118},   // F7
-        {100, 119},  // F8
-        {101, 120},  // F9
-        {109, 121},  // F10
-        {103, 122},  // F11
-        {111, 123},  // F12
-        {105, 124},  // F13
-        {107, 125},  // F14
-        {113, 126},  // F15
-        {106, 127},  // F16
-        {123, 37},   // left arrow
-        {124, 39},   // right arrow
-        {125, 40},   // down arrow
-        {126, 38},   // up arrow
-        {115, 36},   // Home
-        {116, 33},   // Page Up
-        {121, 34},   // Page Down
-        {119, 35},   // End
-        {53, 27},    // Escape
-        {9, 9},      // Tab
-        {76, 13},    // Enter
-        {998, 175},  // volume up
-        {997, 174},  // volume down
-        {999, 173},  // mute
+        {122, NamedKey::F1},       {120, NamedKey::F2},         {99, NamedKey::F3},
+        {118, NamedKey::F4},       {96, NamedKey::F5},          {97, NamedKey::F6},
+        {98, NamedKey::F7},        {100, NamedKey::F8},         {101, NamedKey::F9},
+        {109, NamedKey::F10},      {103, NamedKey::F11},        {111, NamedKey::F12},
+        {105, NamedKey::F13},      {107, NamedKey::F14},        {113, NamedKey::F15},
+        {106, NamedKey::F16},      {123, NamedKey::Left},       {124, NamedKey::Right},
+        {125, NamedKey::Down},     {126, NamedKey::Up},         {115, NamedKey::Home},
+        {116, NamedKey::PageUp},   {121, NamedKey::PageDown},   {119, NamedKey::End},
+        {53, NamedKey::Escape},    {9, NamedKey::Tab},          {76, NamedKey::Enter},
+        {998, NamedKey::VolumeUp}, {997, NamedKey::VolumeDown}, {999, NamedKey::VolumeMute},
     };
 }

@@ -1,5 +1,7 @@
 #pragma once
 #include <map>
 
-// The device's codes for the special keys, mapped to the virtual keys they press.
-std::map<int, int> MakeDeviceKeyMap();
+#include "platform/Keyboard.h"
+
+// The device's codes for the special keys, mapped to the keys they press.
+std::map<int, NamedKey> MakeDeviceKeyMap();

@@ -42,7 +42,6 @@ std::list<std::string> ReadReplayLines(std::istream& in) {
 bool PlayCommandsFromFile(CConnectionServer& server, const std::string& path) {
     std::ifstream file(path, std::ios::binary);
     if (!file) return false;
-    server.m_lineQueue.splice(server.m_lineQueue.end(), ReadReplayLines(file));
-    server.ProcessQueuedLines(true);
+    server.ReplayLines(ReadReplayLines(file));
     return true;
 }

@@ -3,97 +3,102 @@
 #include <list>
 #include <memory>
 #include <string>
-#include <vector>
 
-#include "platform/DnsSd.h"
+#include "net/LineFramer.h"
+#include "protocol/DeviceLink.h"
 
 class CCommandDispatcher;
 class CConnectionSocket;
 class CListenSocket;
 class DiagnosticLog;
 class IClock;
-class IMainWindow;
-class IOutgoingStream;
+class IDnsSd;
+class IServerEvents;
 class ISocketFactory;
 class ISound;
 
-// What the server needs from the platform. Nothing here is owned.
+// What the server needs around it. Nothing here is owned.
 struct ConnectionServerServices {
-    ISocketFactory* sockets = nullptr;
-    IMainWindow* mainWindow = nullptr;
-    ISound* sound = nullptr;
-    IClock* clock = nullptr;
-    IDnsSd* dnsSd = nullptr;
-    DiagnosticLog* log = nullptr;
+    ISocketFactory& sockets;
+    IServerEvents& events;
+    ISound& sound;
+    IClock& clock;
+    IDnsSd& dnsSd;
+    DiagnosticLog& log;
+    CCommandDispatcher& dispatcher;
+};
+
+// The settings that the server acts on.
+struct ServerConfig {
+    std::string serverName;
+    std::string password;
+    bool passwordEnabled = true;
+    int32_t port = 12589;
 };
 
 // The server end of the link to the device: listens, takes one device at a time, frames what
 // it sends into lines and payloads, answers the password and sends for the other parts.
-class CConnectionServer {
+class CConnectionServer : public IDeviceLink {
 public:
-    static constexpr int kReadSize = 512;
-    static constexpr int kWorkAreaSize = 2048;
-    // Larger announcements are read and thrown away instead of being allocated.
-    static constexpr int32_t kMaxPayloadSize = 64 * 1024 * 1024;
-
     explicit CConnectionServer(const ConnectionServerServices& services);
-    ~CConnectionServer();
+    ~CConnectionServer() override;
     CConnectionServer(const CConnectionServer&) = delete;
     CConnectionServer& operator=(const CConnectionServer&) = delete;
 
-    bool StartServer(CCommandDispatcher* dispatcher);
-    void StopServer();
-    void CloseAllConnections();
-    void CloseConnectionGracefully(CConnectionSocket* connection);
-    void AcceptConnection();
-    void OnConnectionClosed(CConnectionSocket* connection);
-    void CheckPassword(const std::string& text);
-    void SendText(const std::string& text);
-    void SendBytes(const void* data, int32_t length);
-    // A block too large to hold at once, read as the connection drains; same rule as SendBytes.
-    void SendStream(std::unique_ptr<IOutgoingStream> stream);
+    // Stores the settings; takes effect at the next start, registration or password.
+    void Configure(const ServerConfig& config);
+    const ServerConfig& Config() const { return m_config; }
+    // The user's on switch; lines are dispatched only while it is on.
+    void SetServerOn(bool on) { m_serverOn = on; }
+    bool IsServerOn() const { return m_serverOn; }
 
-    void OnDataReceived(CConnectionSocket* connection);
-    void ReadIncoming(CConnectionSocket* connection);
-    void ProcessQueuedLines(bool paced);
+    bool StartServer();
+    void StopServer();
+    // Listens anew on the configured port, advertised meanwhile under the given name.
+    void RestartAs(const std::string& advertisedName);
+    void CloseAllConnections();
+    // A posted drop request: closes the connection only if it is still the one refused.
+    void CloseConnectionGracefully(uint32_t connectionId);
+    void CheckPassword(const std::string& text);
+
+    void SendText(const std::string& text) override;
+    void SendBytes(const void* data, int32_t length) override;
+    void SendStream(std::unique_ptr<IOutgoingStream> stream) override;
+    bool DeviceAccepted() const override;
+
+    // Queues recorded lines as if the device had sent them and dispatches them paced.
+    void ReplayLines(std::list<std::string> lines);
 
     bool LoadServiceLibrary();
-    void RegisterService(const char* name);
+    void RegisterService(const std::string& name);
     void DeregisterService();
 
     bool IsConnected() const { return m_connections.size() == 1; }
-    const char* PendingText() const { return m_pending; }
+    bool IsListening() const { return m_pListenSocket != nullptr; }
+    bool IsAuthenticated() const { return m_authenticated; }
+    const CLineFramer& Framer() const { return m_framer; }
 
-    std::unique_ptr<CListenSocket> m_pListenSocket;
-    CCommandDispatcher* m_pDispatcher = nullptr;
-    std::list<std::string> m_lineQueue;
-    int32_t m_payloadSize = -1;
-    int32_t m_payloadReceived = -1;
-    std::unique_ptr<char[]> m_pPayload;
-    std::list<std::unique_ptr<CConnectionSocket>> m_connections;
-    std::string m_serverName;
-    std::string m_password;
-    bool m_passwordEnabled = true;
-    bool m_serverOn = false;
-    bool m_authenticated = false;
-    int32_t m_port = 12589;
-    int32_t m_listeningPort = -1;
-    IDnsSd::ServiceRef m_serviceRef = nullptr;
+    // From the sockets.
+    void AcceptConnection();
+    void OnDataReceived(CConnectionSocket* connection);
+    void OnConnectionClosed(CConnectionSocket* connection);
 
 private:
-    void ReadLineMode(CConnectionSocket* connection);
-    void ReadPayloadMode(CConnectionSocket* connection);
-    void CutLines(char* work);
-    void TakePayloadHeader(const char* line);
-    void FinishPayload();
-    void ResetFraming();
-    bool IsRestricted() const { return m_passwordEnabled && !m_authenticated; }
+    void ReadIncoming(CConnectionSocket& connection);
+    void ReadLines(CConnectionSocket& connection);
+    void ReadPayload(CConnectionSocket& connection);
+    void ProcessQueuedLines(bool paced);
+    void EndDeviceSession();
+    bool IsRestricted() const { return m_config.passwordEnabled && !m_authenticated; }
 
     ConnectionServerServices m_services;
-    char m_pending[kWorkAreaSize] = {};
-    // Set for a payload that is read only to keep the framing in step: too large, or
-    // announced before the password.
-    bool m_discardPayload = false;
-    // Set while the rest of an over-long unterminated line is being skipped.
-    bool m_droppingLongLine = false;
+    ServerConfig m_config;
+    bool m_serverOn = false;
+    bool m_authenticated = false;
+    int32_t m_listeningPort = -1;
+    uint32_t m_nextConnectionId = 1;
+    std::unique_ptr<CListenSocket> m_pListenSocket;
+    std::list<std::unique_ptr<CConnectionSocket>> m_connections;
+    CLineFramer m_framer;
+    std::list<std::string> m_lineQueue;
 };

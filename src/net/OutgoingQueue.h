@@ -4,15 +4,9 @@
 #include <memory>
 #include <string>
 
-class IStreamSocket;
+#include "protocol/DeviceLink.h"
 
-// Bytes produced a chunk at a time, for blocks too large to hold at once.
-class IOutgoingStream {
-public:
-    virtual ~IOutgoingStream() = default;
-    // Fills up to maxCount bytes; 0 at the end of the stream.
-    virtual size_t Read(char* buffer, size_t maxCount) = 0;
-};
+class IStreamSocket;
 
 // What a connection still has to send behind a stream, in order. A stream is read only as
 // fast as the socket takes it, and bytes sent meanwhile wait behind it, so the wire carries

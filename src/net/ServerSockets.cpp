@@ -3,8 +3,8 @@
 #include "net/ConnectionServer.h"
 #include "net/DiagnosticLog.h"
 
-CListenSocket::CListenSocket(CConnectionServer* server, ISocketFactory& factory)
-    : m_pServer(server), m_socket(factory.CreateListeningSocket(*this)) {}
+CListenSocket::CListenSocket(CConnectionServer& server, ISocketFactory& factory)
+    : m_server(server), m_socket(factory.CreateListeningSocket(*this)) {}
 
 bool CListenSocket::Create(int port) {
     return m_socket && m_socket->Create(port);
@@ -23,14 +23,14 @@ bool CListenSocket::Accept(CConnectionSocket& connection) {
 }
 
 void CListenSocket::OnAccept() {
-    m_pServer->AcceptConnection();
+    m_server.AcceptConnection();
 }
 
-CConnectionSocket::CConnectionSocket(CConnectionServer* server, DiagnosticLog* log)
-    : m_pServer(server), m_pLog(log) {}
+CConnectionSocket::CConnectionSocket(CConnectionServer& server, DiagnosticLog& log, uint32_t id)
+    : m_server(server), m_log(log), m_id(id) {}
 
 void CConnectionSocket::Close() {
-    if (m_pLog) m_pLog->WriteClosedLine();
+    m_log.WriteClosedLine();
 }
 
 int CConnectionSocket::Receive(void* buffer, int maxCount) {
@@ -76,9 +76,9 @@ void CConnectionSocket::SendWaiting() {
 }
 
 void CConnectionSocket::OnReceive() {
-    m_pServer->OnDataReceived(this);
+    m_server.OnDataReceived(this);
 }
 
 void CConnectionSocket::OnClose() {
-    m_pServer->OnConnectionClosed(this);
+    m_server.OnConnectionClosed(this);
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <memory>
 
 #include "net/OutgoingQueue.h"
@@ -11,7 +12,7 @@ class ISocketFactory;
 // The listening socket: its accept notification runs the server's AcceptConnection.
 class CListenSocket : public ISocketNotify {
 public:
-    CListenSocket(CConnectionServer* server, ISocketFactory& factory);
+    CListenSocket(CConnectionServer& server, ISocketFactory& factory);
 
     bool Create(int port);
     bool Listen(int backlog);
@@ -20,16 +21,15 @@ public:
 
     void OnAccept() override;
 
-    CConnectionServer* m_pServer;
-
 private:
+    CConnectionServer& m_server;
     std::unique_ptr<IListeningSocket> m_socket;
 };
 
 // The device's connection. Destroying it closes the socket.
 class CConnectionSocket : public ISocketNotify {
 public:
-    CConnectionSocket(CConnectionServer* server, DiagnosticLog* log);
+    CConnectionSocket(CConnectionServer& server, DiagnosticLog& log, uint32_t id);
 
     void Attach(std::unique_ptr<IStreamSocket> socket) { m_socket = std::move(socket); }
 
@@ -46,9 +46,10 @@ public:
     void OnClose() override;
     void OnSendReady() override;
 
-    CConnectionServer* m_pServer;
-    // Set when its password was refused; only then may a posted drop request close it.
-    bool m_dropRequested = false;
+    uint32_t Id() const { return m_id; }
+    // Marks it refused; only then may a posted drop request close it.
+    void RequestDrop() { m_dropRequested = true; }
+    bool DropRequested() const { return m_dropRequested; }
 
 private:
     void SendWaiting();
@@ -56,5 +57,8 @@ private:
     std::unique_ptr<IStreamSocket> m_socket;
     COutgoingQueue m_waiting;
     bool m_shutdownWhenSent = false;
-    DiagnosticLog* m_pLog;
+    bool m_dropRequested = false;
+    CConnectionServer& m_server;
+    DiagnosticLog& m_log;
+    const uint32_t m_id;
 };

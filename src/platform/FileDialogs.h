@@ -2,7 +2,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/Desktop.h"
+#include "platform/Geometry.h"
 
 // What one standard open or save dialog shows. An empty filter lists all files; an empty
 // default extension appends none.

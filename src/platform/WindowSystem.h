@@ -4,7 +4,7 @@
 #include <functional>
 #include <string>
 
-#include "platform/Desktop.h"
+#include "platform/Geometry.h"
 
 // What GetObjectA tells of a device-dependent bitmap.
 struct BitmapDescription {
@@ -32,6 +32,17 @@ public:
 class IWindowSystem {
 public:
     virtual ~IWindowSystem() = default;
+
+    // The window at a point of the screen; 0 when none.
+    virtual WindowHandle WindowAt(ScreenPoint point) = 0;
+    // Whether the window is embedded in its parent (a child that is not a pop-up); false
+    // with readable false when its style can't be read.
+    virtual bool IsEmbedded(WindowHandle window, bool* readable) = 0;
+    // Whether the point lies on the window's minimize or close box.
+    virtual bool IsMinimizeOrCloseBox(WindowHandle window, ScreenPoint point) = 0;
+    virtual bool GetScreenRect(ScreenRect* rect) = 0;
+    virtual bool GetWindowRect(WindowHandle window, ScreenRect* rect) = 0;
+    virtual void MoveWindow(WindowHandle window, const ScreenRect& rect) = 0;
 
     // EnumWindows: front to back in Z order, for as long as visit returns true.
     virtual void EnumWindows(const std::function<bool(WindowHandle)>& visit) = 0;

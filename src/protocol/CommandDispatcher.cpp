@@ -3,11 +3,10 @@
 #include <cstring>
 #include <string>
 
-#include "net/ConnectionServer.h"
-#include "platform/MainWindow.h"
 #include "platform/Sound.h"
 #include "protocol/CommandExecutor.h"
 #include "protocol/CommandFields.h"
+#include "protocol/SessionGate.h"
 
 namespace {
 
@@ -109,12 +108,12 @@ std::string DeviceNameFromHello(const char* line) {
 
 }  // namespace
 
-CCommandDispatcher::CCommandDispatcher(CCommandExecutor* executor, IMainWindow* mainWindow,
-                                       ISound* sound)
-    : m_pExecutor(executor), m_pMainWindow(mainWindow), m_pSound(sound) {}
+CCommandDispatcher::CCommandDispatcher(CCommandExecutor& executor, ISessionGate& gate,
+                                       ISound& sound)
+    : m_executor(executor), m_gate(gate), m_sound(sound) {}
 
 void CCommandDispatcher::DispatchLine(const char* line, bool restricted) {
-    if (!m_pExecutor || !line) return;
+    if (!line) return;
     CommandFields fields(line);
     int code = 0;
     if (!fields.ReadCode(code)) return;
@@ -127,15 +126,22 @@ void CCommandDispatcher::DispatchLine(const char* line, bool restricted) {
         OnPassword(fields);
         return;
     }
-    if (const CommandRow* row = FindCommand(code)) row->handler(*m_pExecutor, fields);
+    if (const CommandRow* row = FindCommand(code)) row->handler(m_executor, fields);
+}
+
+void CCommandDispatcher::DispatchPayload(const void* data, int length) {
+    m_executor.ReceiveRemoteScreen(data, length);
+}
+
+void CCommandDispatcher::EndDeviceSession() {
+    m_executor.EndDeviceSession();
 }
 
 void CCommandDispatcher::OnDeviceHello(const char* line) {
-    if (m_alertSound && m_pSound) m_pSound->PlayFileSync(kConnectSound);
-    if (m_pMainWindow) m_pMainWindow->SetDeviceName(DeviceNameFromHello(line));
+    if (m_alertSound) m_sound.PlayFileSync(kConnectSound);
+    m_gate.SetDeviceName(DeviceNameFromHello(line));
 }
 
 void CCommandDispatcher::OnPassword(CommandFields& fields) {
-    std::string password = fields.Word();
-    if (m_pConnection) m_pConnection->CheckPassword(password);
+    m_gate.CheckPassword(fields.Word());
 }

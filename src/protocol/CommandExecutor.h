@@ -1,32 +1,15 @@
 #pragma once
-#include <atomic>
-#include <cstdint>
-#include <map>
-#include <memory>
 #include <string>
-#include <thread>
 
-#include "platform/Desktop.h"
-
-class CConnectionServer;
-class IAnsiCodePage;
-class IClock;
-class IDesktop;
-class IFileDialog;
-class IFileDialogs;
-class IMainWindow;
-class ITestWindow;
-class ITestWindowFactory;
-class IWindowSystem;
+#include "protocol/CommandParts.h"
 
 // Carries out the device's commands. The operations are virtual and their order is fixed;
-// the dispatcher reaches them only through this table.
+// the dispatcher reaches them only through this table, and each goes to the part that owns
+// its state.
 class CCommandExecutor {
 public:
-    explicit CCommandExecutor(CConnectionServer* server, IDesktop* desktop = nullptr,
-                              IMainWindow* mainWindow = nullptr, IWindowSystem* windows = nullptr,
-                              const IAnsiCodePage* codePage = nullptr, IClock* clock = nullptr);
-    virtual ~CCommandExecutor();
+    explicit CCommandExecutor(const CommandParts& parts);
+    virtual ~CCommandExecutor() = default;
     CCommandExecutor(const CCommandExecutor&) = delete;
     CCommandExecutor& operator=(const CCommandExecutor&) = delete;
 
@@ -54,65 +37,10 @@ public:
     virtual void SetBounceOffEdges(bool on);                                // 21
     virtual void ShowTestWindow(int x, int y, int show);                    // 22
 
-    // One key stroke with its modifiers, pressed and released at once.
-    void PressKeyWithModifiers(int virtualKey, int modifiers);
-    // Body of the glide thread.
-    void GlideWorker();
-    // The device has gone: release the buttons it left pressed and end a running glide.
-    void EndDeviceInput();
-    // The file dialogs and the test window; without them those commands do nothing.
-    void SetFileExchangeServices(IFileDialogs* fileDialogs, ITestWindowFactory* testWindows);
-    // Rebuilds the window registry from the desktop's top-level windows; true when the number
-    // of listed windows changed.
-    bool RefreshWindowRegistry();
-
-    CConnectionServer* m_pServer;
-    IDesktop* m_pDesktop;
-    IMainWindow* m_pMainWindow;
-
-    WindowHandle m_grabbedWindow = 0;
-    // Shared with the glide worker, read fresh on every step.
-    std::atomic<float> m_glideVelocityX{0.0f};
-    std::atomic<float> m_glideVelocityY{0.0f};
-    std::atomic<float> m_glideDecay{-1.0f};
-    std::atomic<bool> m_glideStop{false};
-    std::atomic<bool> m_glideScrolls{false};
-    std::atomic<bool> m_bounceOffEdges{true};
-
-    std::map<int, int> m_keyMap;
-
-    IWindowSystem* m_pWindows;
-    const IAnsiCodePage* m_pCodePage;
-    IClock* m_pClock;
-    // The window registry, keyed by window key in byte-wise order (the order of the list).
-    std::map<std::string, uint32_t> m_windowProcess;
-    std::map<std::string, WindowHandle> m_windowHandle;
-    std::map<uint32_t, std::string> m_processImage;
-    WindowHandle m_pendingForeground = 0;
-    uint32_t m_lastListTick = 0x80000000u;
-
-    // The open dialog of SendFileToDevice while it shows; not owned.
-    IFileDialog* m_fileDialog = nullptr;
-    std::unique_ptr<ITestWindow> m_testWindow;
+    // The device has gone: nothing it pressed stays down, no glide runs on, and nothing
+    // chosen for it is sent to the next device.
+    void EndDeviceSession();
 
 private:
-    void BringServerForward();
-    std::string DeviceName() const;
-    WindowHandle MainWindowHandle() const;
-    void StartGlide(float vx, float vy, float decay, bool scrolls);
-    void StopAndJoinGlide();
-    void InjectButton(uint32_t flags);
-    void CursorGlideStep();
-
-    std::thread m_glideThread;
-    IFileDialogs* m_pFileDialogs = nullptr;
-    ITestWindowFactory* m_pTestWindows = nullptr;
-    // MOUSEEVENTF_*DOWN bits of the buttons the device holds pressed; GUI thread only.
-    uint32_t m_heldButtons = 0;
-    // Counts the devices that have gone, so that a file chosen for one is never sent to the
-    // next.
-    uint32_t m_departedDevices = 0;
-    // File dialogs open inside each other. Each runs a nested message loop on the stack, so a
-    // device sending request after request must not be able to stack them without end.
-    int m_openFileDialogs = 0;
+    CommandParts m_parts;
 };

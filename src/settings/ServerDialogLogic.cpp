@@ -17,20 +17,15 @@ const CServerDialogLogic::TimerRow CServerDialogLogic::kTimers[] = {
 };
 
 CServerDialogLogic::CServerDialogLogic(ServerSettings& settings, CConnectionServer& server,
-                                       CCommandDispatcher& dispatcher, CCommandExecutor& executor,
-                                       IServerDialogView& view)
-    : m_settings(settings),
-      m_server(server),
-      m_dispatcher(dispatcher),
-      m_executor(executor),
-      m_view(view) {}
+                                       CCommandExecutor& executor, IServerDialogView& view)
+    : m_settings(settings), m_server(server), m_executor(executor), m_view(view) {}
 
 bool CServerDialogLogic::DeviceConnected() const {
-    return !m_server.m_connections.empty();
+    return m_server.IsConnected();
 }
 
 void CServerDialogLogic::UpdateStatusDisplay() {
-    const StatusRow row = StatusFor(m_server.m_serverOn, DeviceConnected());
+    const StatusRow row = StatusFor(m_server.IsServerOn(), DeviceConnected());
     m_view.ShowStatus(row);
     if (row.deviceConnected) {
         m_view.SetTimer(IDT_NAME_TIMEOUT, kNameTimeoutMs);
@@ -41,8 +36,8 @@ void CServerDialogLogic::UpdateStatusDisplay() {
 }
 
 void CServerDialogLogic::SetDeviceName(const std::string& name) {
-    deviceName = name;
-    m_view.ShowDeviceName(deviceName);
+    m_deviceName = name;
+    m_view.ShowDeviceName(m_deviceName);
 }
 
 void CServerDialogLogic::ArmStartupTimers() {
@@ -61,7 +56,7 @@ void CServerDialogLogic::OnTimer(unsigned id) {
 }
 
 void CServerDialogLogic::OnNameTimeout() {
-    if (deviceName == kNoDevice && m_server.m_serverOn && DeviceConnected())
+    if (m_deviceName == kNoDevice && m_server.IsServerOn() && DeviceConnected())
         SetDeviceName(kUnknownDevice);
 }
 
@@ -82,10 +77,10 @@ void CServerDialogLogic::OnListPoll() {
 }
 
 void CServerDialogLogic::OnServerOnOff() {
-    if (!m_server.m_serverOn && !ConfirmRunWithoutPassword()) return;
-    m_server.m_serverOn = !m_server.m_serverOn;
-    if (m_server.m_serverOn) {
-        m_server.StartServer(&m_dispatcher);
+    if (!m_server.IsServerOn() && !ConfirmRunWithoutPassword()) return;
+    m_server.SetServerOn(!m_server.IsServerOn());
+    if (m_server.IsServerOn()) {
+        m_server.StartServer();
     } else {
         m_server.StopServer();
     }
@@ -96,14 +91,11 @@ void CServerDialogLogic::OnApplyNamePort() {
     const std::string oldName = m_settings.serverName;
     m_view.SaveSettings();
     // A listening server moves to the new port and name now, advertised or not.
-    if (!m_server.m_serverOn || DeviceConnected()) return;
-    m_server.DeregisterService();
-    m_server.StopServer();
+    if (!m_server.IsServerOn() || DeviceConnected()) return;
     // The same name again would be taken for the record just withdrawn; one blank makes the
     // new registration a different instance.
-    if (m_settings.serverName == oldName) m_server.m_serverName += ' ';
-    m_server.StartServer(&m_dispatcher);
-    m_server.m_serverName = m_settings.serverName;
+    const std::string& name = m_settings.serverName;
+    m_server.RestartAs(name == oldName ? name + ' ' : name);
 }
 
 void CServerDialogLogic::OnRevertToDefault() {
@@ -114,7 +106,7 @@ void CServerDialogLogic::OnRevertToDefault() {
 
 void CServerDialogLogic::OnPasswordCheckBox() {
     m_settings.passwordEnabled = m_settings.passwordEnabled == 0 ? 1 : 0;
-    if (m_server.m_serverOn && !ConfirmRunWithoutPassword()) {
+    if (m_server.IsServerOn() && !ConfirmRunWithoutPassword()) {
         m_settings.passwordEnabled = 1;
         m_view.SetPasswordCheckBox(true);
         return;
@@ -134,9 +126,9 @@ void CServerDialogLogic::RenewAdvertisement() {
     m_view.SaveSettings();
     // Nothing is advertised while a device is connected, nor for a server that isn't
     // listening.
-    if (DeviceConnected() || !m_server.m_serverOn) return;
+    if (DeviceConnected() || !m_server.IsServerOn()) return;
     m_server.DeregisterService();
-    m_server.RegisterService(m_server.m_serverName.c_str());
+    m_server.RegisterService(m_server.Config().serverName);
 }
 
 bool ParseDialogInt(const std::string& text, int& value) {

@@ -3,7 +3,6 @@
 
 #include "settings/StatusDisplay.h"
 
-class CCommandDispatcher;
 class CCommandExecutor;
 class CConnectionServer;
 struct ServerSettings;
@@ -45,8 +44,7 @@ public:
 class CServerDialogLogic {
 public:
     CServerDialogLogic(ServerSettings& settings, CConnectionServer& server,
-                       CCommandDispatcher& dispatcher, CCommandExecutor& executor,
-                       IServerDialogView& view);
+                       CCommandExecutor& executor, IServerDialogView& view);
 
     void UpdateStatusDisplay();
     void SetDeviceName(const std::string& name);
@@ -60,7 +58,7 @@ public:
     bool ConfirmRunWithoutPassword();
     void RenewAdvertisement();
 
-    std::string deviceName = kNoDevice;
+    const std::string& DeviceName() const { return m_deviceName; }
 
 private:
     using TimerHandler = void (CServerDialogLogic::*)();
@@ -80,9 +78,9 @@ private:
 
     ServerSettings& m_settings;
     CConnectionServer& m_server;
-    CCommandDispatcher& m_dispatcher;
     CCommandExecutor& m_executor;
     IServerDialogView& m_view;
+    std::string m_deviceName = kNoDevice;
 };
 
 // The dialog's integer exchange: optional blanks, an optional sign, decimal digits, optional

@@ -7,9 +7,11 @@
 void ApplySettings(const ServerSettings& settings, CCommandExecutor& executor,
                    CConnectionServer& server, CCommandDispatcher& dispatcher) {
     executor.SetBounceOffEdges(settings.bounceOffEdges != 0);
-    server.m_passwordEnabled = settings.passwordEnabled != 0;
-    dispatcher.m_alertSound = settings.alertSound != 0;
-    server.m_password = settings.password;
-    server.m_serverName = settings.serverName;
-    server.m_port = settings.port;
+    dispatcher.SetAlertSound(settings.alertSound != 0);
+    ServerConfig config;
+    config.serverName = settings.serverName;
+    config.password = settings.password;
+    config.passwordEnabled = settings.passwordEnabled != 0;
+    config.port = settings.port;
+    server.Configure(config);
 }

@@ -8,9 +8,9 @@
 #include <cstdio>
 #include <vector>
 
+#include "platform/win32/Win32Handles.h"
 #include "platform/win32/Win32Platform.h"
 #include "settings/SettingsFile.h"
-#include "ui/ApplicationName.h"
 #include "ui/CPasswordProtectionConfirmation.h"
 #include "ui/WindowMessages.h"
 #include "ui/resource.h"
@@ -29,16 +29,10 @@ constexpr char kSaveFailed[] =
 // The settings file reads back at most this many characters of the name and the password.
 constexpr WPARAM kTextLimit = 98;
 
-ConnectionServerServices ServicesOf(Win32Platform& platform, IMainWindow* window,
-                                    DiagnosticLog& log) {
-    ConnectionServerServices services;
-    services.sockets = &platform.sockets;
-    services.mainWindow = window;
-    services.sound = &platform.sound;
-    services.clock = &platform.clock;
-    services.dnsSd = &platform.dnsSd;
-    services.log = &log;
-    return services;
+ConnectionServerServices ServicesOf(Win32Platform& platform, IServerEvents& events,
+                                    DiagnosticLog& log, CCommandDispatcher& dispatcher) {
+    return ConnectionServerServices{platform.sockets, events, platform.sound, platform.clock,
+                                    platform.dnsSd,   log,    dispatcher};
 }
 
 HICON LoadSmallIcon(int id) {
@@ -59,13 +53,15 @@ CTavrixServerDlg::CTavrixServerDlg(Win32Platform& platform, DiagnosticLog& log)
     : CDialog(IDD_TAVRIXSERVER_DIALOG),
       m_platform(platform),
       m_hIcon(LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME))),
-      m_server(ServicesOf(platform, this, log)),
-      m_executor(&m_server, &platform.desktop, this, &platform.windows, &platform.codePage,
-                 &platform.clock),
-      m_pDispatcher(std::make_unique<CCommandDispatcher>(&m_executor, this, &platform.sound)),
-      m_logic(m_settings, m_server, *m_pDispatcher, m_executor, *this) {
-    m_executor.SetFileExchangeServices(&platform.fileDialogs, &platform.testWindows);
-}
+      m_pointerInput(platform.pointer, platform.windows, *this, platform.clock),
+      m_keyboardInput(platform.keyboard),
+      m_windowRegistry(platform.windows, platform.codePage, platform.clock, *this, m_server),
+      m_fileExchange(platform.fileDialogs, platform.testWindows, platform.pointer, *this, m_server),
+      m_executor(CommandParts{m_pointerInput, m_keyboardInput, m_windowRegistry, m_fileExchange}),
+      m_pDispatcher(std::make_unique<CCommandDispatcher>(
+          m_executor, static_cast<ISessionGate&>(*this), platform.sound)),
+      m_server(ServicesOf(platform, *this, log, *m_pDispatcher)),
+      m_logic(m_settings, m_server, m_executor, *this) {}
 
 CTavrixServerDlg::~CTavrixServerDlg() = default;
 
@@ -81,9 +77,8 @@ void CTavrixServerDlg::OnInitDialog() {
     SetWindowIcons();
     CreateFonts();
     ShowHostAddress();
-    m_server.m_pDispatcher = m_pDispatcher.get();
     ApplySettings();
-    if (m_server.m_serverOn) m_server.StartServer(m_pDispatcher.get());
+    if (m_server.IsServerOn()) m_server.StartServer();
     SetTrayIcon(NIM_ADD, IDI_LISTENING, "Listening");
     UpdateStatusDisplay();
     m_logic.ArmStartupTimers();
@@ -162,7 +157,7 @@ bool CTavrixServerDlg::UpdateData(bool saveAndValidate) {
         SetDlgItemTextA(m_hWnd, IDC_CONFIRM_PASSWORD, m_confirmText.c_str());
         for (const CheckRow& row : checks)
             CheckDlgButton(m_hWnd, row.id, *row.field != 0 ? BST_CHECKED : BST_UNCHECKED);
-        SetDlgItemTextA(m_hWnd, IDC_DEVICE_NAME, m_logic.deviceName.c_str());
+        SetDlgItemTextA(m_hWnd, IDC_DEVICE_NAME, m_logic.DeviceName().c_str());
         SetDlgItemTextA(m_hWnd, IDC_PORT, std::to_string(m_settings.port).c_str());
         return true;
     }
@@ -185,7 +180,7 @@ std::string CTavrixServerDlg::GetDefaultServerName() {
 void CTavrixServerDlg::LoadSettings() {
     LoadSettingsFile(kSettingsFileName, m_settings);
     if (m_settings.serverName.empty()) m_settings.serverName = GetDefaultServerName();
-    m_server.m_serverOn = m_settings.serverOn;
+    m_server.SetServerOn(m_settings.serverOn);
 }
 
 void CTavrixServerDlg::ApplySettings() {
@@ -195,7 +190,7 @@ void CTavrixServerDlg::ApplySettings() {
 void CTavrixServerDlg::SaveSettings() {
     UpdateData(true);
     ApplySettings();
-    m_settings.serverOn = m_server.m_serverOn;
+    m_settings.serverOn = m_server.IsServerOn();
     if (!SaveSettingsFile(kSettingsFileName, m_settings))
         MessageBoxA(m_hWnd, kSaveFailed, ApplicationName().c_str(), MB_OK);
 }
@@ -217,12 +212,20 @@ void CTavrixServerDlg::UpdateStatusDisplay() {
     m_logic.UpdateStatusDisplay();
 }
 
+void CTavrixServerDlg::OnLinkChanged() {
+    UpdateStatusDisplay();
+}
+
 void CTavrixServerDlg::SetDeviceName(const std::string& name) {
     m_logic.SetDeviceName(name);
 }
 
-void CTavrixServerDlg::PostDropConnection(CConnectionSocket* connection) {
-    if (m_hWnd) PostMessageA(m_hWnd, kWmDropConnection, 0, reinterpret_cast<LPARAM>(connection));
+void CTavrixServerDlg::CheckPassword(const std::string& text) {
+    m_server.CheckPassword(text);
+}
+
+void CTavrixServerDlg::PostDropConnection(uint32_t connectionId) {
+    if (m_hWnd) PostMessageA(m_hWnd, kWmDropConnection, 0, static_cast<LPARAM>(connectionId));
 }
 
 void CTavrixServerDlg::PostHideToTray() {

@@ -3,12 +3,18 @@
 
 #include <memory>
 #include <string>
-#include <type_traits>
 
+#include "desktop/WindowRegistry.h"
+#include "input/FileExchange.h"
+#include "input/KeyboardInput.h"
+#include "input/PointerInput.h"
 #include "net/ConnectionServer.h"
+#include "net/ServerEvents.h"
 #include "platform/MainWindow.h"
+#include "platform/win32/Win32Handles.h"
 #include "protocol/CommandDispatcher.h"
 #include "protocol/CommandExecutor.h"
+#include "protocol/SessionGate.h"
 #include "settings/ServerDialogLogic.h"
 #include "settings/ServerSettings.h"
 #include "ui/CDialog.h"
@@ -19,17 +25,19 @@ struct Win32Platform;
 
 // The server's main window (template 129): owns the settings, the executor, the connection
 // server and the dispatcher, shows the server's state and lives in the notification area.
-class CTavrixServerDlg : public CDialog, public IMainWindow, private IServerDialogView {
+class CTavrixServerDlg : public CDialog,
+                         public IMainWindow,
+                         private IServerEvents,
+                         private ISessionGate,
+                         private IServerDialogView {
 public:
     CTavrixServerDlg(Win32Platform& platform, DiagnosticLog& log);
     ~CTavrixServerDlg() override;
 
     CConnectionServer& Server() { return m_server; }
 
-    void PostDropConnection(CConnectionSocket* connection) override;
-    void UpdateStatusDisplay() override;
-    void SetDeviceName(const std::string& name) override;
-    std::string DeviceName() const override { return m_logic.deviceName; }
+    void UpdateStatusDisplay();
+    std::string DeviceName() const override { return m_logic.DeviceName(); }
     WindowHandle Handle() const override { return reinterpret_cast<WindowHandle>(m_hWnd); }
     void PostHideToTray() override;
     void ArmListTimer() override;
@@ -60,11 +68,6 @@ private:
     static const MessageRow kMessages[];
     static const CommandRow kCommands[];
     static const CommandRow kSystemCommands[];
-
-    struct FontDeleter {
-        void operator()(HFONT font) const { DeleteObject(font); }
-    };
-    using FontHandle = std::unique_ptr<std::remove_pointer_t<HFONT>, FontDeleter>;
 
     // Window messages; true when handled.
     bool OnCommand(WPARAM wParam, LPARAM lParam);
@@ -101,6 +104,11 @@ private:
     bool UpdateData(bool saveAndValidate);
     std::string ControlText(int id) const;
 
+    void OnLinkChanged() override;
+    void PostDropConnection(uint32_t connectionId) override;
+    void CheckPassword(const std::string& text) override;
+    void SetDeviceName(const std::string& name) override;
+
     void ShowStatus(const StatusRow& row) override;
     void ShowDeviceName(const std::string& name) override;
     void RefillControls() override;
@@ -118,8 +126,14 @@ private:
     HICON m_hIcon = nullptr;
     FontHandle m_statusFont;
     FontHandle m_deviceFont;
-    CConnectionServer m_server;
+    // The parts reach the device through the server, which is built after them; they use it
+    // only once the dialog runs.
+    CPointerInput m_pointerInput;
+    CKeyboardInput m_keyboardInput;
+    CWindowRegistry m_windowRegistry;
+    CFileExchange m_fileExchange;
     CCommandExecutor m_executor;
     std::unique_ptr<CCommandDispatcher> m_pDispatcher;
+    CConnectionServer m_server;
     CServerDialogLogic m_logic;
 };

@@ -4,7 +4,7 @@
 #include <shellapi.h>
 
 #include "net/CommandReplay.h"
-#include "ui/ApplicationName.h"
+#include "platform/win32/Win32Handles.h"
 #include "ui/CTavrixAboutDlg.h"
 #include "ui/WindowMessages.h"
 #include "ui/resource.h"
@@ -116,7 +116,7 @@ bool CTavrixServerDlg::OnTrayNotify(WPARAM wParam, LPARAM lParam) {
 }
 
 bool CTavrixServerDlg::OnDropConnection(WPARAM, LPARAM lParam) {
-    m_server.CloseConnectionGracefully(reinterpret_cast<CConnectionSocket*>(lParam));
+    m_server.CloseConnectionGracefully(static_cast<uint32_t>(lParam));
     return true;
 }
 
@@ -132,9 +132,9 @@ void CTavrixServerDlg::ShowFromTray() {
 }
 
 void CTavrixServerDlg::ShowTrayMenu() {
-    HMENU menu = LoadMenuA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_TRAY_MENU));
+    const MenuHandle menu(LoadMenuA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_TRAY_MENU)));
     if (!menu) return;
-    HMENU popup = GetSubMenu(menu, 0);
+    HMENU popup = GetSubMenu(menu.get(), 0);
     POINT cursor = {};
     GetCursorPos(&cursor);
     SetForegroundWindow(m_hWnd);
@@ -143,7 +143,6 @@ void CTavrixServerDlg::ShowTrayMenu() {
                        nullptr);
     // Lets the menu close properly when the user clicks elsewhere.
     PostMessageA(m_hWnd, WM_NULL, 0, 0);
-    DestroyMenu(menu);
 }
 
 void CTavrixServerDlg::OnServerOnOff() {

@@ -1,16 +1,21 @@
 #pragma once
 #include <string>
-#include <vector>
 
 #include "platform/MainWindow.h"
 
+// The server's main window as the parts see it: a handle, the name it shows for the device,
+// and counts of what was posted or armed.
 class FakeMainWindow : public IMainWindow {
 public:
-    void PostDropConnection(CConnectionSocket* connection) override { drops.push_back(connection); }
-    void UpdateStatusDisplay() override { ++statusUpdates; }
-    void SetDeviceName(const std::string& name) override { deviceNames.push_back(name); }
+    explicit FakeMainWindow(WindowHandle handle = 0) : handle(handle) {}
 
-    std::vector<CConnectionSocket*> drops;
-    int statusUpdates = 0;
-    std::vector<std::string> deviceNames;
+    WindowHandle Handle() const override { return handle; }
+    void PostHideToTray() override { ++hides; }
+    void ArmListTimer() override { ++timersArmed; }
+    std::string DeviceName() const override { return deviceName; }
+
+    WindowHandle handle;
+    std::string deviceName;
+    int hides = 0;
+    int timersArmed = 0;
 };

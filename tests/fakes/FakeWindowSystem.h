@@ -53,6 +53,17 @@ public:
     size_t dibPixelSize = 0;
 
     // --- IWindowSystem ----------------------------------------------------------------------
+    // Geometry is the pointer tests' business; here no window lies anywhere.
+    WindowHandle WindowAt(ScreenPoint) override { return 0; }
+    bool IsEmbedded(WindowHandle, bool* readable) override {
+        *readable = false;
+        return false;
+    }
+    bool IsMinimizeOrCloseBox(WindowHandle, ScreenPoint) override { return false; }
+    bool GetScreenRect(ScreenRect*) override { return false; }
+    bool GetWindowRect(WindowHandle, ScreenRect*) override { return false; }
+    void MoveWindow(WindowHandle, const ScreenRect&) override {}
+
     void EnumWindows(const std::function<bool(WindowHandle)>& visit) override {
         ++enumerations;
         for (const Window& w : std::vector<Window>(windows)) {

@@ -1,4 +1,7 @@
+#include <winsock2.h>
+
 #include <cstdint>
+#include <vector>
 
 #include "platform/win32/Win32Services.h"
 
@@ -17,7 +20,6 @@ using RegisterFunction = int32_t(__stdcall*)(DNSServiceRef* ref, uint32_t flags,
                                              DNSServiceRegisterReply callBack, void* context);
 using DeallocateFunction = void(__stdcall*)(DNSServiceRef ref);
 
-// The reference is never serviced, so this never runs.
 // GetProcAddress hands back a generic function pointer; the generic one in between keeps
 // the compiler's function-type check quiet for this deliberate cast.
 template <typename Function>
@@ -25,6 +27,7 @@ Function As(FARPROC address) {
     return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(address));
 }
 
+// The reference is never serviced, so the library never calls it.
 void __stdcall IgnoreRegisterReply(DNSServiceRef, uint32_t, int32_t, const char*, const char*,
                                    const char*, void*) {}
 
@@ -46,29 +49,22 @@ void Win32DnsSd::Unload() {
     m_deallocate = nullptr;
 }
 
-bool Win32DnsSd::HasRegister() {
+void Win32DnsSd::Register(const ServiceRecord& record) {
     if (!m_register && m_module) m_register = GetProcAddress(m_module, "DNSServiceRegister");
-    return m_register != nullptr;
+    if (!m_register) return;
+    const std::vector<uint8_t> txt = PasswordTxtRecord(record.passwordEnabled);
+    const uint16_t port = htons(record.port);
+    DNSServiceRef ref = nullptr;
+    As<RegisterFunction>(m_register)(&ref, 0, 0, record.name.c_str(), record.type.c_str(), "",
+                                     nullptr, port, static_cast<uint16_t>(txt.size()), txt.data(),
+                                     &IgnoreRegisterReply, nullptr);
+    m_ref = ref;
 }
 
-bool Win32DnsSd::HasDeallocate() {
+void Win32DnsSd::Withdraw() {
     if (!m_deallocate && m_module)
         m_deallocate = GetProcAddress(m_module, "DNSServiceRefDeallocate");
-    return m_deallocate != nullptr;
-}
-
-IDnsSd::ServiceRef Win32DnsSd::Register(const std::string& name, const char* regType,
-                                        uint16_t portNetworkOrder, const uint8_t* txt,
-                                        uint16_t txtLength) {
-    if (!HasRegister()) return nullptr;
-    auto registerService = As<RegisterFunction>(m_register);
-    DNSServiceRef ref = nullptr;
-    registerService(&ref, 0, 0, name.c_str(), regType, "", nullptr, portNetworkOrder, txtLength,
-                    txt, &IgnoreRegisterReply, nullptr);
-    return ref;
-}
-
-void Win32DnsSd::Deallocate(ServiceRef ref) {
-    if (!HasDeallocate() || !ref) return;
-    As<DeallocateFunction>(m_deallocate)(ref);
+    if (!m_deallocate || !m_ref) return;
+    As<DeallocateFunction>(m_deallocate)(m_ref);
+    m_ref = nullptr;
 }

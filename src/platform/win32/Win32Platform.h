@@ -1,6 +1,7 @@
 #pragma once
-#include "platform/win32/Win32Desktop.h"
 #include "platform/win32/Win32FileDialogs.h"
+#include "platform/win32/Win32Keyboard.h"
+#include "platform/win32/Win32PointerDevice.h"
 #include "platform/win32/Win32Services.h"
 #include "platform/win32/Win32Sockets.h"
 #include "platform/win32/Win32TestWindow.h"
@@ -13,7 +14,8 @@ struct Win32Platform {
     Win32Clock clock;
     Win32DnsSd dnsSd;
     Win32SystemInfo system;
-    Win32Desktop desktop;
+    Win32PointerDevice pointer;
+    Win32Keyboard keyboard;
     Win32AnsiCodePage codePage;
     Win32FileDialogs fileDialogs;
     Win32TestWindowFactory testWindows;

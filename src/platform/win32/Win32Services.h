@@ -36,14 +36,12 @@ public:
     bool Load() override;
     bool IsLoaded() const override { return m_module != nullptr; }
     void Unload() override;
-    bool HasRegister() override;
-    bool HasDeallocate() override;
-    ServiceRef Register(const std::string& name, const char* regType, uint16_t portNetworkOrder,
-                        const uint8_t* txt, uint16_t txtLength) override;
-    void Deallocate(ServiceRef ref) override;
+    void Register(const ServiceRecord& record) override;
+    void Withdraw() override;
 
 private:
     HMODULE m_module = nullptr;
     FARPROC m_register = nullptr;
     FARPROC m_deallocate = nullptr;
+    void* m_ref = nullptr;
 };

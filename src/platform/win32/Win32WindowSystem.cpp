@@ -7,80 +7,13 @@
 
 #include <vector>
 
+#include "platform/win32/Win32Handles.h"
+
 namespace {
 
 // The full access mask of the systems the program was written for; newer ones grant it too.
 constexpr DWORD kProcessFullAccess = 0x1F0FFF;
 constexpr DWORD kImagePathSize = 500;
-
-HWND ToHwnd(WindowHandle window) {
-    return reinterpret_cast<HWND>(window);
-}
-
-WindowHandle FromHwnd(HWND window) {
-    return reinterpret_cast<WindowHandle>(window);
-}
-
-class ProcessHandle {
-public:
-    explicit ProcessHandle(DWORD processId)
-        : m_handle(OpenProcess(kProcessFullAccess, FALSE, processId)) {}
-    ~ProcessHandle() {
-        if (m_handle) CloseHandle(m_handle);
-    }
-    ProcessHandle(const ProcessHandle&) = delete;
-    ProcessHandle& operator=(const ProcessHandle&) = delete;
-    HANDLE get() const { return m_handle; }
-
-private:
-    HANDLE m_handle;
-};
-
-class ScreenDc {
-public:
-    ScreenDc() : m_dc(GetDC(nullptr)) {}
-    ~ScreenDc() {
-        if (m_dc) ReleaseDC(nullptr, m_dc);
-    }
-    ScreenDc(const ScreenDc&) = delete;
-    ScreenDc& operator=(const ScreenDc&) = delete;
-    HDC get() const { return m_dc; }
-
-private:
-    HDC m_dc;
-};
-
-class IconHandle {
-public:
-    explicit IconHandle(HICON icon) : m_icon(icon) {}
-    ~IconHandle() {
-        if (m_icon) DestroyIcon(m_icon);
-    }
-    IconHandle(const IconHandle&) = delete;
-    IconHandle& operator=(const IconHandle&) = delete;
-    HICON get() const { return m_icon; }
-
-private:
-    HICON m_icon;
-};
-
-// The colour and mask bitmaps that GetIconInfo creates for the caller.
-class IconBitmaps {
-public:
-    explicit IconBitmaps(HICON icon) {
-        if (!GetIconInfo(icon, &m_info)) m_info = ICONINFO{};
-    }
-    ~IconBitmaps() {
-        if (m_info.hbmColor) DeleteObject(m_info.hbmColor);
-        if (m_info.hbmMask) DeleteObject(m_info.hbmMask);
-    }
-    IconBitmaps(const IconBitmaps&) = delete;
-    IconBitmaps& operator=(const IconBitmaps&) = delete;
-    HBITMAP colour() const { return m_info.hbmColor; }
-
-private:
-    ICONINFO m_info = {};
-};
 
 class Win32DeviceBitmap : public IDeviceBitmap {
 public:
@@ -120,15 +53,43 @@ HICON ExtractFirstIcon(const std::string& path) {
     return reinterpret_cast<uintptr_t>(icon) > 1 ? icon : nullptr;
 }
 
-std::string ModuleBaseName() {
-    char path[MAX_PATH] = {};
-    const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    const std::string file(path, length < MAX_PATH ? length : 0);
-    const size_t start = file.find_last_of("\\/") + 1;
-    return file.substr(start, file.find_last_of('.') - start);
+}  // namespace
+
+WindowHandle Win32WindowSystem::WindowAt(ScreenPoint point) {
+    return FromHwnd(WindowFromPoint(POINT{point.x, point.y}));
 }
 
-}  // namespace
+bool Win32WindowSystem::IsEmbedded(WindowHandle window, bool* readable) {
+    WINDOWINFO info = {};
+    info.cbSize = sizeof(info);
+    *readable = GetWindowInfo(ToHwnd(window), &info) != FALSE;
+    if (!*readable) return false;
+    return (info.dwStyle & WS_CHILD) != 0 && (info.dwStyle & WS_POPUP) == 0;
+}
+
+bool Win32WindowSystem::IsMinimizeOrCloseBox(WindowHandle window, ScreenPoint point) {
+    const LPARAM packed =
+        static_cast<LPARAM>(static_cast<DWORD>(static_cast<WORD>(point.x)) |
+                            (static_cast<DWORD>(static_cast<WORD>(point.y)) << 16));
+    const LRESULT hit = SendMessageA(ToHwnd(window), WM_NCHITTEST, 0, packed);
+    return hit == HTMINBUTTON || hit == HTCLOSE;
+}
+
+bool Win32WindowSystem::GetScreenRect(ScreenRect* rect) {
+    return GetWindowRect(FromHwnd(GetDesktopWindow()), rect);
+}
+
+bool Win32WindowSystem::GetWindowRect(WindowHandle window, ScreenRect* rect) {
+    RECT r = {};
+    if (!::GetWindowRect(ToHwnd(window), &r)) return false;
+    *rect = ScreenRect{r.left, r.top, r.right, r.bottom};
+    return true;
+}
+
+void Win32WindowSystem::MoveWindow(WindowHandle window, const ScreenRect& rect) {
+    ::MoveWindow(ToHwnd(window), rect.left, rect.top, rect.right - rect.left,
+                 rect.bottom - rect.top, TRUE);
+}
 
 void Win32WindowSystem::EnumWindows(const std::function<bool(WindowHandle)>& visit) {
     ::EnumWindows(VisitWindow, reinterpret_cast<LPARAM>(&visit));
@@ -161,7 +122,7 @@ uint32_t Win32WindowSystem::GetWindowThreadProcessId(WindowHandle window) {
 }
 
 bool Win32WindowSystem::GetProcessImagePath(uint32_t processId, std::string* path) {
-    const ProcessHandle process(processId);
+    const ProcessHandle process(OpenProcess(kProcessFullAccess, FALSE, processId));
     if (!process.get()) return false;
     char buffer[kImagePathSize] = {};
     const DWORD length = GetModuleFileNameExA(process.get(), nullptr, buffer, kImagePathSize);
@@ -197,15 +158,19 @@ void Win32WindowSystem::ShellExecuteOpen(WindowHandle owner, const std::string& 
 bool Win32WindowSystem::WithFileIcon(const std::string& path,
                                      const std::function<void(IDeviceBitmap&)>& use) {
     const IconHandle icon(ExtractFirstIcon(path));
-    if (!icon.get()) return false;
-    const ScreenDc screen;
-    const IconBitmaps bitmaps(icon.get());
-    Win32DeviceBitmap colour(screen.get(), bitmaps.colour());
+    if (!icon) return false;
+    const ScreenDcHandle screen(GetDC(nullptr));
+    ICONINFO info = {};
+    if (!GetIconInfo(icon.get(), &info)) info = ICONINFO{};
+    // GetIconInfo creates both bitmaps for the caller.
+    const BitmapHandle colourBitmap(info.hbmColor);
+    const BitmapHandle maskBitmap(info.hbmMask);
+    Win32DeviceBitmap colour(screen.get(), colourBitmap.get());
     use(colour);
     return true;
 }
 
 void Win32WindowSystem::ShowMessageBox(const std::string& text) {
-    MessageBoxA(GetActiveWindow(), text.c_str(), ModuleBaseName().c_str(),
+    MessageBoxA(GetActiveWindow(), text.c_str(), ApplicationName().c_str(),
                 MB_OK | MB_ICONEXCLAMATION);
 }

@@ -5,6 +5,12 @@
 // actions. Every handle it obtains is released before the call that obtained it returns.
 class Win32WindowSystem : public IWindowSystem {
 public:
+    WindowHandle WindowAt(ScreenPoint point) override;
+    bool IsEmbedded(WindowHandle window, bool* readable) override;
+    bool IsMinimizeOrCloseBox(WindowHandle window, ScreenPoint point) override;
+    bool GetScreenRect(ScreenRect* rect) override;
+    bool GetWindowRect(WindowHandle window, ScreenRect* rect) override;
+    void MoveWindow(WindowHandle window, const ScreenRect& rect) override;
     void EnumWindows(const std::function<bool(WindowHandle)>& visit) override;
     WindowHandle GetParent(WindowHandle window) override;
     bool IsWindowVisible(WindowHandle window) override;

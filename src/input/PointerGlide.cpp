@@ -3,9 +3,10 @@
 #include <cmath>
 #include <system_error>
 
+#include "input/PointerInput.h"
 #include "input/Truncate.h"
-#include "platform/Desktop.h"
-#include "protocol/CommandExecutor.h"
+#include "platform/Clock.h"
+#include "platform/PointerDevice.h"
 
 namespace {
 
@@ -16,20 +17,20 @@ constexpr float kIdleDecay = -1.0f;
 
 }  // namespace
 
-void CCommandExecutor::StartCursorGlide(float vx, float vy, float decay) {
+void CPointerInput::StartCursorGlide(float vx, float vy, float decay) {
     StartGlide(vx, vy, decay, false);
 }
 
-void CCommandExecutor::StartScrollGlide(float vx, float vy, float decay) {
+void CPointerInput::StartScrollGlide(float vx, float vy, float decay) {
     StartGlide(vx, vy, decay, true);
 }
 
-void CCommandExecutor::StopGlide() {
+void CPointerInput::StopGlide() {
     m_glideStop = true;
 }
 
-void CCommandExecutor::StartGlide(float vx, float vy, float decay, bool scrolls) {
-    if (!m_pDesktop || m_glideDecay > 0) return;
+void CPointerInput::StartGlide(float vx, float vy, float decay, bool scrolls) {
+    if (m_glideDecay > 0) return;
     // A decay of 0 or less would leave the running marker unset and let a second worker
     // loose on the same members; values that aren't finite would never come to rest.
     if (!(decay > 0) || !std::isfinite(decay) || !std::isfinite(vx) || !std::isfinite(vy)) {
@@ -43,45 +44,44 @@ void CCommandExecutor::StartGlide(float vx, float vy, float decay, bool scrolls)
     m_glideDecay = decay;
     m_glideStop = false;
     try {
-        m_glideThread = std::thread(&CCommandExecutor::GlideWorker, this);
+        m_glideThread = std::thread(&CPointerInput::GlideWorker, this);
     } catch (const std::system_error&) {
         m_glideDecay = kIdleDecay;
     }
 }
 
-void CCommandExecutor::StopAndJoinGlide() {
+void CPointerInput::StopAndJoinGlide() {
     m_glideStop = true;
     if (m_glideThread.joinable()) m_glideThread.join();
 }
 
-void CCommandExecutor::GlideWorker() {
+void CPointerInput::GlideWorker() {
     while (!m_glideStop) {
         const float vx = m_glideVelocityX;
         const float vy = m_glideVelocityY;
         if (std::fabs(vx) <= kRestThreshold && std::fabs(vy) <= kRestThreshold) break;
         if (m_glideScrolls) {
-            // Not through the table: a subclass's override must not run on this thread.
-            CCommandExecutor::ScrollWheel(vx, vy);
+            TurnWheel(vy);
         } else {
             CursorGlideStep();
         }
         const float factor = 1.0f / m_glideDecay;
         m_glideVelocityX = m_glideVelocityX * factor;
         m_glideVelocityY = m_glideVelocityY * factor;
-        m_pDesktop->Sleep(kGlidePeriodMs);
+        m_clock.Sleep(kGlidePeriodMs);
     }
     m_glideDecay = kIdleDecay;
 }
 
-void CCommandExecutor::CursorGlideStep() {
+void CPointerInput::CursorGlideStep() {
     const float vx = m_glideVelocityX;
     const float vy = m_glideVelocityY;
-    const ScreenPoint at = m_pDesktop->GetCursorPos();
+    const ScreenPoint at = m_pointer.Position();
     const ScreenPoint target{at.x - TruncateToInt(vx * kGlideStepFactor),
                              at.y - TruncateToInt(vy * kGlideStepFactor)};
-    m_pDesktop->SetCursorPos(target.x, target.y);
+    m_pointer.MoveTo(target);
     // The system held the pointer at an edge: turn that way round.
-    const ScreenPoint now = m_pDesktop->GetCursorPos();
+    const ScreenPoint now = m_pointer.Position();
     if (!m_bounceOffEdges) return;
     if (now.x != target.x) m_glideVelocityX = -vx;
     if (now.y != target.y) m_glideVelocityY = -vy;

@@ -1,6 +1,4 @@
-#include "ui/ApplicationName.h"
-
-#include <windows.h>
+#include "platform/win32/Win32Handles.h"
 
 std::string ApplicationName() {
     char path[MAX_PATH] = {};
