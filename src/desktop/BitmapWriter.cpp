@@ -97,10 +97,10 @@ BmpLayout LayoutOf(int32_t width, int32_t height, uint16_t planes, uint16_t bits
     return layout;
 }
 
-std::vector<uint8_t> WriteBmp(IDeviceBitmap& bitmap, IWindowSystem& windows) {
+std::vector<uint8_t> WriteBmp(IDeviceBitmap& bitmap, std::string* failure) {
     BitmapDescription d;
     if (!bitmap.GetObjectA(&d) || d.width <= 0 || d.height <= 0) {
-        windows.ShowMessageBox(kNoBitmapInfo);
+        *failure = kNoBitmapInfo;
         return {};
     }
     const BmpLayout layout = LayoutOf(d.width, d.height, d.planes, d.bitsPerPixel);
@@ -110,13 +110,13 @@ std::vector<uint8_t> WriteBmp(IDeviceBitmap& bitmap, IWindowSystem& windows) {
     std::vector<uint8_t> info(kBmpInfoHeaderSize + 4 * (layout.colours + kColourTableSlack));
     std::vector<uint8_t> pixels;
     if (!Allocate(&pixels, pixelBytes)) {
-        windows.ShowMessageBox(kNoMemory);
+        *failure = kNoMemory;
         return {};
     }
     FillInfoHeader(info.data(), d, layout);
     if (bitmap.GetDIBits(static_cast<uint32_t>(d.height), info.data(), info.size(), pixels.data(),
                          pixels.size()) == 0) {
-        windows.ShowMessageBox(kNoBits);
+        *failure = kNoBits;
         return {};
     }
     // GetDIBits has the last word on both sizes, within what was allocated for them.

@@ -1,9 +1,9 @@
 #pragma once
 #include <cstdint>
+#include <string>
 #include <vector>
 
 class IDeviceBitmap;
-class IWindowSystem;
 
 constexpr uint32_t kBmpFileHeaderSize = 14;
 constexpr uint32_t kBmpInfoHeaderSize = 40;
@@ -17,6 +17,6 @@ struct BmpLayout {
 };
 BmpLayout LayoutOf(int32_t width, int32_t height, uint16_t planes, uint16_t bitsPerPixel);
 
-// The bitmap as a whole BMP file, read through its device context; empty on failure, after
-// the failure's message box.
-std::vector<uint8_t> WriteBmp(IDeviceBitmap& bitmap, IWindowSystem& windows);
+// The bitmap as a whole BMP file, read through its device context; empty on failure, with
+// the text of the failure's message box in failure.
+std::vector<uint8_t> WriteBmp(IDeviceBitmap& bitmap, std::string* failure);

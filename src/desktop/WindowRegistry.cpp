@@ -18,12 +18,14 @@ bool Listable(IWindowSystem& windows, WindowHandle window, std::string* title) {
 }  // namespace
 
 CWindowRegistry::CWindowRegistry(IWindowSystem& windows, const IAnsiCodePage& codePage,
-                                 IClock& clock, IMainWindow& mainWindow, IDeviceLink& link)
+                                 IClock& clock, IMainWindow& mainWindow, IDeviceLink& link,
+                                 CModalNesting& modals)
     : m_windows(windows),
       m_codePage(codePage),
       m_clock(clock),
       m_mainWindow(mainWindow),
-      m_link(link) {}
+      m_link(link),
+      m_modals(modals) {}
 
 // The first window of a title gets the plain title, later ones " (2)", " (3)" and so on.
 // Empty when the window is left out.

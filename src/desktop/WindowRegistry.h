@@ -6,6 +6,7 @@
 #include "platform/Geometry.h"
 #include "protocol/CommandParts.h"
 
+class CModalNesting;
 class IAnsiCodePage;
 class IClock;
 class IDeviceLink;
@@ -18,7 +19,7 @@ class IWindowSystem;
 class CWindowRegistry : public IWindowCommands {
 public:
     CWindowRegistry(IWindowSystem& windows, const IAnsiCodePage& codePage, IClock& clock,
-                    IMainWindow& mainWindow, IDeviceLink& link);
+                    IMainWindow& mainWindow, IDeviceLink& link, CModalNesting& modals);
 
     bool SendWindowList(bool onlyIfChanged) override;
     void SendWindowIcon(const std::string& windowKey) override;
@@ -43,6 +44,7 @@ private:
     IClock& m_clock;
     IMainWindow& m_mainWindow;
     IDeviceLink& m_link;
+    CModalNesting& m_modals;
     std::map<std::string, uint32_t> m_windowProcess;
     std::map<std::string, WindowHandle> m_windowHandle;
     std::map<uint32_t, std::string> m_processImage;

@@ -11,6 +11,7 @@
 #include "platform/PointerDevice.h"
 #include "platform/TestWindow.h"
 #include "protocol/DeviceLink.h"
+#include "protocol/ModalNesting.h"
 
 namespace {
 
@@ -20,8 +21,6 @@ constexpr char kRemoteExtension[] = "remote";
 constexpr char kSaveTitle[] = "Received remote control screen from ";
 constexpr char kOpenRemoteTitle[] = "Select remote control screen file (.remote file) to send to ";
 constexpr char kOpenImageTitle[] = "Select an image file to send to ";
-// More file dialogs open at once than any user can answer; requests beyond this are dropped.
-constexpr int kMaxOpenFileDialogs = 8;
 
 FileDialogOptions RemoteScreenDialog(bool save, const std::string& title) {
     FileDialogOptions options;
@@ -102,12 +101,14 @@ bool SendFileMessage(IDeviceLink& link, const std::string& path) {
 }
 
 CFileExchange::CFileExchange(IFileDialogs& fileDialogs, ITestWindowFactory& testWindows,
-                             IPointerDevice& pointer, IMainWindow& mainWindow, IDeviceLink& link)
+                             IPointerDevice& pointer, IMainWindow& mainWindow, IDeviceLink& link,
+                             CModalNesting& modals)
     : m_fileDialogs(fileDialogs),
       m_testWindows(testWindows),
       m_pointer(pointer),
       m_mainWindow(mainWindow),
-      m_link(link) {}
+      m_link(link),
+      m_modals(modals) {}
 
 CFileExchange::~CFileExchange() = default;
 
@@ -117,21 +118,23 @@ void CFileExchange::BringServerForward() {
 
 void CFileExchange::ReceiveRemoteScreen(const void* data, int length) {
     if (!data || length < 0) return;
-    if (m_openFileDialogs >= kMaxOpenFileDialogs) return;
+    if (!m_modals.CanOpen()) return;
     BringServerForward();
     std::unique_ptr<IFileDialog> dialog = m_fileDialogs.Create(
         SaveRemoteScreenDialog(m_mainWindow.DeviceName()), m_mainWindow.Handle());
     if (!dialog) return;
     std::string path;
-    // The caller keeps the block alive until this returns, nested dispatches included.
-    ++m_openFileDialogs;
-    const bool chosen = dialog->DoModal(&path);
-    --m_openFileDialogs;
+    bool chosen = false;
+    {
+        // The caller keeps the block alive until this returns, nested dispatches included.
+        const CModalNesting::Scope open(m_modals);
+        chosen = dialog->DoModal(&path);
+    }
     if (chosen) WriteWholeFile(path, data, static_cast<size_t>(length));
 }
 
 void CFileExchange::SendFileToDevice(bool image) {
-    if (m_openFileDialogs >= kMaxOpenFileDialogs) return;
+    if (!m_modals.CanOpen()) return;
     BringServerForward();
     std::unique_ptr<IFileDialog> dialog = m_fileDialogs.Create(
         OpenFileDialog(image, m_mainWindow.DeviceName()), m_mainWindow.Handle());
@@ -140,9 +143,11 @@ void CFileExchange::SendFileToDevice(bool image) {
     m_fileDialog = dialog.get();
     const uint32_t departedBefore = m_departedDevices;
     std::string path;
-    ++m_openFileDialogs;
-    const bool chosen = dialog->DoModal(&path);
-    --m_openFileDialogs;
+    bool chosen = false;
+    {
+        const CModalNesting::Scope open(m_modals);
+        chosen = dialog->DoModal(&path);
+    }
     m_fileDialog = nullptr;
     // The device that asked may have left while the user chose; another may be connected.
     if (chosen && m_departedDevices == departedBefore) SendFileMessage(m_link, path);

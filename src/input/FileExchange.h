@@ -7,6 +7,7 @@
 #include "platform/FileDialogs.h"
 #include "protocol/CommandParts.h"
 
+class CModalNesting;
 class IDeviceLink;
 class IMainWindow;
 class IPointerDevice;
@@ -32,7 +33,8 @@ bool SendFileMessage(IDeviceLink& link, const std::string& path);
 class CFileExchange : public IFileCommands {
 public:
     CFileExchange(IFileDialogs& fileDialogs, ITestWindowFactory& testWindows,
-                  IPointerDevice& pointer, IMainWindow& mainWindow, IDeviceLink& link);
+                  IPointerDevice& pointer, IMainWindow& mainWindow, IDeviceLink& link,
+                  CModalNesting& modals);
     ~CFileExchange() override;
     CFileExchange(const CFileExchange&) = delete;
     CFileExchange& operator=(const CFileExchange&) = delete;
@@ -53,13 +55,11 @@ private:
     IPointerDevice& m_pointer;
     IMainWindow& m_mainWindow;
     IDeviceLink& m_link;
+    CModalNesting& m_modals;
     // The open dialog of SendFileToDevice while it shows; not owned.
     IFileDialog* m_fileDialog = nullptr;
     std::unique_ptr<ITestWindow> m_testWindow;
     // Counts the devices that have gone, so that a file chosen for one is never sent to the
     // next.
     uint32_t m_departedDevices = 0;
-    // File dialogs open inside each other. Each runs a nested message loop on the stack, so a
-    // device sending request after request must not be able to stack them without end.
-    int m_openFileDialogs = 0;
 };

@@ -48,15 +48,24 @@ void CConnectionServer::Configure(const ServerConfig& config) {
 }
 
 bool CConnectionServer::StartServer() {
+    m_listenFailure = ListenFailure::None;
     RegisterService(m_config.serverName);
     m_pListenSocket = std::make_unique<CListenSocket>(*this, m_services.sockets);
-    if (!m_pListenSocket->Create(m_config.port) || !m_pListenSocket->Listen(kListenBacklog))
+    if (!m_pListenSocket->Create(m_config.port) || !m_pListenSocket->Listen(kListenBacklog)) {
+        // Devices must not be sent to a port where nobody answers.
+        m_listenFailure = m_pListenSocket->Failure();
+        m_pListenSocket.reset();
+        DeregisterService();
+        m_serverOn = false;
         return false;
+    }
     m_listeningPort = m_config.port;
+    m_serverOn = true;
     return true;
 }
 
 void CConnectionServer::StopServer() {
+    m_listenFailure = ListenFailure::None;
     m_pListenSocket.reset();
     m_listeningPort = -1;
     m_authenticated = false;
@@ -74,6 +83,9 @@ void CConnectionServer::RestartAs(const std::string& advertisedName) {
 }
 
 void CConnectionServer::CloseAllConnections() {
+    CancelConnectionTimers();
+    m_refused = false;
+    m_lineQueue.clear();
     while (!m_connections.empty()) {
         // Out of the list before it goes, so nothing reached from its destructor sees it.
         std::unique_ptr<CConnectionSocket> connection = std::move(m_connections.front());
@@ -100,6 +112,8 @@ void CConnectionServer::AcceptConnection() {
     auto connection =
         std::make_unique<CConnectionSocket>(*this, m_services.log, m_nextConnectionId++);
     if (!m_pListenSocket->Accept(*connection)) return;
+    // An address that guessed too often is closed at once: no hello, no slot, no log line.
+    if (m_throttle.IsBlocked(connection->PeerAddress(), m_services.clock.TickCount())) return;
     if (!m_connections.empty()) {
         connection->Send(kRefused, sizeof(kRefused) - 1);
         connection->Close();
@@ -108,18 +122,44 @@ void CConnectionServer::AcceptConnection() {
     // Whatever an earlier device left half-sent must not run under this device's rights.
     m_framer.Reset();
     m_lineQueue.clear();
+    m_refused = false;
     m_connections.push_back(std::move(connection));
+    CConnectionSocket& accepted = *m_connections.back();
     SendText("1000:" + m_config.serverName + ":" + (m_config.passwordEnabled ? "1" : "0") +
              ":1.0 PC\n");
     DeregisterService();
+    if (IsRestricted()) {
+        const uint32_t id = accepted.Id();
+        m_passwordTimer = m_services.timers.StartOnce(kPasswordTimeoutMs, [this, id] {
+            m_passwordTimer = 0;
+            if (IsRestricted()) DropConnection(id);
+        });
+    } else {
+        accepted.EnableKeepAlive(kKeepAliveIdleMs, kKeepAliveIntervalMs);
+    }
     m_services.events.OnLinkChanged();
 }
 
 void CConnectionServer::OnConnectionClosed(CConnectionSocket* connection) {
     auto it = std::find_if(m_connections.begin(), m_connections.end(),
                            [connection](const auto& c) { return c.get() == connection; });
-    if (it == m_connections.end()) return;
+    if (it != m_connections.end()) ForgetConnection(it);
+}
+
+void CConnectionServer::DropConnection(uint32_t connectionId) {
+    auto it = std::find_if(m_connections.begin(), m_connections.end(),
+                           [connectionId](const auto& c) { return c->Id() == connectionId; });
+    if (it != m_connections.end()) ForgetConnection(it);
+}
+
+void CConnectionServer::ForgetConnection(
+    std::list<std::unique_ptr<CConnectionSocket>>::iterator it) {
     m_authenticated = false;
+    m_refused = false;
+    CancelConnectionTimers();
+    // Lines the device left behind must not run for the next one.
+    m_lineQueue.clear();
+    m_framer.Reset();
     std::unique_ptr<CConnectionSocket> closed = std::move(*it);
     m_connections.clear();
     closed.reset();
@@ -128,9 +168,20 @@ void CConnectionServer::OnConnectionClosed(CConnectionSocket* connection) {
         StopServer();
         StartServer();
     }
-    RegisterService(m_config.serverName);
+    if (m_serverOn) RegisterService(m_config.serverName);
     m_services.events.OnLinkChanged();
-    if (m_services.dispatcher.AlertSound()) m_services.sound.PlayFileSync(kDisconnectSound);
+    if (m_services.dispatcher.AlertSound()) m_services.sound.Play(kDisconnectSound);
+}
+
+void CConnectionServer::CancelConnectionTimers() {
+    m_services.timers.Cancel(m_passwordTimer);
+    m_services.timers.Cancel(m_closeTimer);
+    m_passwordTimer = 0;
+    m_closeTimer = 0;
+}
+
+uint32_t CConnectionServer::CurrentConnectionId() const {
+    return m_connections.empty() ? 0 : m_connections.front()->Id();
 }
 
 // Whatever the device left pressed, gliding or waiting for a file must not outlive it.
@@ -139,14 +190,47 @@ void CConnectionServer::EndDeviceSession() {
 }
 
 void CConnectionServer::CheckPassword(const std::string& text) {
-    const bool accepted = !m_config.passwordEnabled || ConstantTimeEquals(text, m_config.password);
-    if (accepted) m_authenticated = true;
-    if (m_connections.size() != 1) return;
+    // With protection on, an empty password opens nothing.
+    const bool accepted =
+        !m_config.passwordEnabled ||
+        (!m_config.password.empty() && ConstantTimeEquals(text, m_config.password));
+    if (m_connections.size() != 1) {
+        if (accepted) m_authenticated = true;
+        return;
+    }
     CConnectionSocket& connection = *m_connections.front();
-    SendText(accepted ? kPasswordAccepted : kRefused);
-    if (accepted) return;
+    if (accepted) {
+        AcceptPassword(connection);
+    } else {
+        RefusePassword(connection);
+    }
+}
+
+void CConnectionServer::AcceptPassword(CConnectionSocket& connection) {
+    const bool wasRestricted = IsRestricted();
+    m_authenticated = true;
+    m_throttle.RecordAcceptance(connection.PeerAddress());
+    m_services.timers.Cancel(m_passwordTimer);
+    m_passwordTimer = 0;
+    if (wasRestricted) connection.EnableKeepAlive(kKeepAliveIdleMs, kKeepAliveIntervalMs);
+    SendText(kPasswordAccepted);
+}
+
+// One try per connection: nothing the device sends after a refusal is obeyed or answered,
+// and the connection goes even if the device keeps its end open.
+void CConnectionServer::RefusePassword(CConnectionSocket& connection) {
+    m_throttle.RecordRefusal(connection.PeerAddress(), m_services.clock.TickCount());
+    m_refused = true;
+    m_lineQueue.clear();
+    SendText(kRefused);
     connection.RequestDrop();
     m_services.events.PostDropConnection(connection.Id());
+    const uint32_t id = connection.Id();
+    m_services.timers.Cancel(m_closeTimer);
+    m_closeTimer = m_services.timers.StartOnce(kRefusedCloseMs, [this, id] {
+        m_closeTimer = 0;
+        DropConnection(id);
+    });
 }
 
 void CConnectionServer::SendText(const std::string& text) {
@@ -168,6 +252,12 @@ bool CConnectionServer::DeviceAccepted() const {
 }
 
 void CConnectionServer::OnDataReceived(CConnectionSocket* connection) {
+    if (m_refused) {
+        // Read only to keep the notifications coming until the connection goes.
+        char scratch[CLineFramer::kReadSize];
+        connection->Receive(scratch, sizeof(scratch));
+        return;
+    }
     ReadIncoming(*connection);
     if (m_pListenSocket) ProcessQueuedLines(false);
 }
@@ -204,7 +294,11 @@ void CConnectionServer::ProcessQueuedLines(bool paced) {
     // next call.
     std::list<std::string> batch;
     batch.swap(m_lineQueue);
+    // The lines belong to the connection they came from: once it is gone or refused (a
+    // nested message loop may see that happen), the rest is dropped.
+    const uint32_t owner = CurrentConnectionId();
     for (const std::string& line : batch) {
+        if (m_refused || CurrentConnectionId() != owner) return;
         m_services.dispatcher.DispatchLine(line.c_str(), IsRestricted());
         if (paced) m_services.clock.Sleep(kPacingMs);
     }

@@ -5,6 +5,9 @@
 #include <string>
 
 #include "net/LineFramer.h"
+#include "net/LoginThrottle.h"
+#include "platform/Socket.h"
+#include "platform/Timers.h"
 #include "protocol/DeviceLink.h"
 
 class CCommandDispatcher;
@@ -23,6 +26,7 @@ struct ConnectionServerServices {
     IServerEvents& events;
     ISound& sound;
     IClock& clock;
+    ITimers& timers;
     IDnsSd& dnsSd;
     DiagnosticLog& log;
     CCommandDispatcher& dispatcher;
@@ -40,6 +44,14 @@ struct ServerConfig {
 // it sends into lines and payloads, answers the password and sends for the other parts.
 class CConnectionServer : public IDeviceLink {
 public:
+    // A device that hasn't given the password by then is sent away.
+    static constexpr uint32_t kPasswordTimeoutMs = 20000;
+    // A refused device that keeps its end open is closed after this.
+    static constexpr uint32_t kRefusedCloseMs = 2000;
+    // Keep-alive probes for an accepted device that vanished without closing.
+    static constexpr uint32_t kKeepAliveIdleMs = 30000;
+    static constexpr uint32_t kKeepAliveIntervalMs = 5000;
+
     explicit CConnectionServer(const ConnectionServerServices& services);
     ~CConnectionServer() override;
     CConnectionServer(const CConnectionServer&) = delete;
@@ -52,6 +64,8 @@ public:
     void SetServerOn(bool on) { m_serverOn = on; }
     bool IsServerOn() const { return m_serverOn; }
 
+    // Listens on the configured port and advertises the server. When it can't listen the
+    // server is off, unadvertised, and ListenFailureReason says why; true on success.
     bool StartServer();
     void StopServer();
     // Listens anew on the configured port, advertised meanwhile under the given name.
@@ -76,6 +90,7 @@ public:
     bool IsConnected() const { return m_connections.size() == 1; }
     bool IsListening() const { return m_pListenSocket != nullptr; }
     bool IsAuthenticated() const { return m_authenticated; }
+    ListenFailure ListenFailureReason() const { return m_listenFailure; }
     const CLineFramer& Framer() const { return m_framer; }
 
     // From the sockets.
@@ -89,12 +104,25 @@ private:
     void ReadPayload(CConnectionSocket& connection);
     void ProcessQueuedLines(bool paced);
     void EndDeviceSession();
+    // Closes the current connection from this side, as if the device had left.
+    void DropConnection(uint32_t connectionId);
+    void ForgetConnection(std::list<std::unique_ptr<CConnectionSocket>>::iterator it);
+    uint32_t CurrentConnectionId() const;
+    void AcceptPassword(CConnectionSocket& connection);
+    void RefusePassword(CConnectionSocket& connection);
+    void CancelConnectionTimers();
     bool IsRestricted() const { return m_config.passwordEnabled && !m_authenticated; }
 
     ConnectionServerServices m_services;
     ServerConfig m_config;
     bool m_serverOn = false;
     bool m_authenticated = false;
+    // The current connection's password was refused: nothing more of it is obeyed.
+    bool m_refused = false;
+    ListenFailure m_listenFailure = ListenFailure::None;
+    CLoginThrottle m_throttle;
+    ITimers::TimerId m_passwordTimer = 0;
+    ITimers::TimerId m_closeTimer = 0;
     int32_t m_listeningPort = -1;
     uint32_t m_nextConnectionId = 1;
     std::unique_ptr<CListenSocket> m_pListenSocket;

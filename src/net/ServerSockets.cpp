@@ -14,6 +14,10 @@ bool CListenSocket::Listen(int backlog) {
     return m_socket && m_socket->Listen(backlog);
 }
 
+ListenFailure CListenSocket::Failure() const {
+    return m_socket ? m_socket->Failure() : ListenFailure::Other;
+}
+
 bool CListenSocket::Accept(CConnectionSocket& connection) {
     if (!m_socket) return false;
     std::unique_ptr<IStreamSocket> accepted = m_socket->Accept(connection);
@@ -62,6 +66,14 @@ void CConnectionSocket::ShutdownSend() {
         return;
     }
     m_socket->ShutdownSend();
+}
+
+std::string CConnectionSocket::PeerAddress() const {
+    return m_socket ? m_socket->PeerAddress() : std::string();
+}
+
+void CConnectionSocket::EnableKeepAlive(uint32_t idleMilliseconds, uint32_t intervalMilliseconds) {
+    if (m_socket) m_socket->EnableKeepAlive(idleMilliseconds, intervalMilliseconds);
 }
 
 void CConnectionSocket::OnSendReady() {

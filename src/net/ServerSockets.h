@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "net/OutgoingQueue.h"
 #include "platform/Socket.h"
@@ -16,6 +17,7 @@ public:
 
     bool Create(int port);
     bool Listen(int backlog);
+    ListenFailure Failure() const;
     // Accepts a waiting device into the given connection object.
     bool Accept(class CConnectionSocket& connection);
 
@@ -41,6 +43,8 @@ public:
     // Sends the stream after everything sent before it, as fast as the socket takes it.
     void SendStream(std::unique_ptr<IOutgoingStream> stream);
     void ShutdownSend();
+    std::string PeerAddress() const;
+    void EnableKeepAlive(uint32_t idleMilliseconds, uint32_t intervalMilliseconds);
 
     void OnReceive() override;
     void OnClose() override;

@@ -4,6 +4,6 @@
 class ISound {
 public:
     virtual ~ISound() = default;
-    // Plays a wave file by name and returns when it has finished.
-    virtual void PlayFileSync(const std::string& fileName) = 0;
+    // Starts playing a wave file by name and returns at once.
+    virtual void Play(const std::string& fileName) = 0;
 };

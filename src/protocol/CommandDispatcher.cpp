@@ -134,11 +134,14 @@ void CCommandDispatcher::DispatchPayload(const void* data, int length) {
 }
 
 void CCommandDispatcher::EndDeviceSession() {
+    m_helloSoundPlayed = false;
     m_executor.EndDeviceSession();
 }
 
 void CCommandDispatcher::OnDeviceHello(const char* line) {
-    if (m_alertSound) m_sound.PlayFileSync(kConnectSound);
+    // Once per connection: a device repeating its hello can't keep the speaker busy.
+    if (m_alertSound && !m_helloSoundPlayed) m_sound.Play(kConnectSound);
+    m_helloSoundPlayed = true;
     m_gate.SetDeviceName(DeviceNameFromHello(line));
 }
 

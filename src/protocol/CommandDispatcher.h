@@ -28,4 +28,5 @@ private:
     ISessionGate& m_gate;
     ISound& m_sound;
     bool m_alertSound = false;
+    bool m_helloSoundPlayed = false;
 };

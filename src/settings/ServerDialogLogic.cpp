@@ -25,12 +25,16 @@ bool CServerDialogLogic::DeviceConnected() const {
 }
 
 void CServerDialogLogic::UpdateStatusDisplay() {
-    const StatusRow row = StatusFor(m_server.IsServerOn(), DeviceConnected());
+    const StatusRow row =
+        StatusFor(m_server.IsServerOn(), DeviceConnected(), m_server.ListenFailureReason());
     m_view.ShowStatus(row);
     if (row.deviceConnected) {
         m_view.SetTimer(IDT_NAME_TIMEOUT, kNameTimeoutMs);
         return;
     }
+    // Lists a departed device asked for must not go to the next one.
+    m_view.KillTimer(IDT_LIST_AFTER_ACTION);
+    m_view.KillTimer(IDT_LIST_RETRY);
     // Only the device name: what the user is typing elsewhere in the dialog stays.
     SetDeviceName(kNoDevice);
 }
@@ -64,16 +68,18 @@ void CServerDialogLogic::OnHideAtLaunch() {
     m_view.HideWindow();
 }
 
+// Window lists go only to a device that has given its password.
 void CServerDialogLogic::OnListAfterAction() {
+    if (!m_server.DeviceAccepted()) return;
     if (!m_executor.SendWindowList(false)) m_view.SetTimer(IDT_LIST_RETRY, kListRetryMs);
 }
 
 void CServerDialogLogic::OnListRetry() {
-    m_executor.SendWindowList(false);
+    if (m_server.DeviceAccepted()) m_executor.SendWindowList(false);
 }
 
 void CServerDialogLogic::OnListPoll() {
-    if (DeviceConnected()) m_executor.SendWindowList(true);
+    if (m_server.DeviceAccepted()) m_executor.SendWindowList(true);
 }
 
 void CServerDialogLogic::OnServerOnOff() {
@@ -90,8 +96,10 @@ void CServerDialogLogic::OnServerOnOff() {
 void CServerDialogLogic::OnApplyNamePort() {
     const std::string oldName = m_settings.serverName;
     m_view.SaveSettings();
-    // A listening server moves to the new port and name now, advertised or not.
-    if (!m_server.IsServerOn() || DeviceConnected()) return;
+    // A listening server moves to the new port and name now, advertised or not; one that
+    // couldn't listen tries again.
+    const bool listenFailed = m_server.ListenFailureReason() != ListenFailure::None;
+    if ((!m_server.IsServerOn() && !listenFailed) || DeviceConnected()) return;
     // The same name again would be taken for the record just withdrawn; one blank makes the
     // new registration a different instance.
     const std::string& name = m_settings.serverName;

@@ -1,8 +1,11 @@
 #include "settings/SettingsFile.h"
 
+#include <cstdio>
 #include <fstream>
 #include <locale>
 #include <sstream>
+
+#include "platform/FileSystem.h"
 
 namespace {
 
@@ -85,10 +88,13 @@ bool LoadSettingsFile(const std::string& path, ServerSettings& settings) {
     return true;
 }
 
-bool SaveSettingsFile(const std::string& path, const ServerSettings& settings) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+bool SaveSettingsFile(const std::string& path, const ServerSettings& settings, IFileSystem& files) {
+    const std::string fresh = path + ".new";
+    std::ofstream out(fresh, std::ios::binary | std::ios::trunc);
     if (!out) return false;
     out << FormatSettings(settings);
-    // Write errors after a successful open go unreported.
-    return true;
+    out.close();
+    if (!out.fail() && files.ReplaceFile(fresh, path)) return true;
+    std::remove(fresh.c_str());
+    return false;
 }

@@ -4,6 +4,8 @@
 
 #include "settings/ServerSettings.h"
 
+class IFileSystem;
+
 // TavrixConfig.txt: the server name, the password, then nine numbers joined by '#'. Lines
 // end in CR LF and the last one has no line break.
 constexpr char kSettingsFileName[] = "TavrixConfig.txt";
@@ -18,4 +20,7 @@ std::string FormatSettings(const ServerSettings& settings);
 
 // False when the file can't be opened; the record is then untouched.
 bool LoadSettingsFile(const std::string& path, ServerSettings& settings);
-bool SaveSettingsFile(const std::string& path, const ServerSettings& settings);
+// Writes a new file beside the old one and puts it in the old one's place, so a failed or
+// interrupted write leaves the old file whole. False when the new file couldn't be written
+// or put in place.
+bool SaveSettingsFile(const std::string& path, const ServerSettings& settings, IFileSystem& files);

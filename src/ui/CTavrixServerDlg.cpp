@@ -20,7 +20,6 @@ namespace {
 constexpr UINT kTrayIconId = IDR_MAINFRAME;
 constexpr int kHostNameSize = 99;
 constexpr int kFontHeight = 18;
-constexpr char kFontFace[] = "Coururier New";
 constexpr char kUnknownAddress[] = "Unknown";
 constexpr char kIntegerPrompt[] = "Please enter an integer.";
 constexpr char kSaveFailed[] =
@@ -31,8 +30,9 @@ constexpr WPARAM kTextLimit = 98;
 
 ConnectionServerServices ServicesOf(Win32Platform& platform, IServerEvents& events,
                                     DiagnosticLog& log, CCommandDispatcher& dispatcher) {
-    return ConnectionServerServices{platform.sockets, events, platform.sound, platform.clock,
-                                    platform.dnsSd,   log,    dispatcher};
+    return ConnectionServerServices{
+        platform.sockets, events, platform.sound, platform.clock, platform.timers,
+        platform.dnsSd,   log,    dispatcher};
 }
 
 HICON LoadSmallIcon(int id) {
@@ -55,8 +55,10 @@ CTavrixServerDlg::CTavrixServerDlg(Win32Platform& platform, DiagnosticLog& log)
       m_hIcon(LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME))),
       m_pointerInput(platform.pointer, platform.windows, *this, platform.clock),
       m_keyboardInput(platform.keyboard),
-      m_windowRegistry(platform.windows, platform.codePage, platform.clock, *this, m_server),
-      m_fileExchange(platform.fileDialogs, platform.testWindows, platform.pointer, *this, m_server),
+      m_windowRegistry(platform.windows, platform.codePage, platform.clock, *this, m_server,
+                       m_modals),
+      m_fileExchange(platform.fileDialogs, platform.testWindows, platform.pointer, *this, m_server,
+                     m_modals),
       m_executor(CommandParts{m_pointerInput, m_keyboardInput, m_windowRegistry, m_fileExchange}),
       m_pDispatcher(std::make_unique<CCommandDispatcher>(
           m_executor, static_cast<ISessionGate&>(*this), platform.sound)),
@@ -105,7 +107,7 @@ void CTavrixServerDlg::CreateFonts() {
     auto make = [](int weight) {
         return FontHandle(CreateFontA(kFontHeight, 0, 0, 0, weight, FALSE, FALSE, FALSE,
                                       ANSI_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                                      DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, kFontFace));
+                                      DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, kStatusFontFace));
     };
     m_statusFont = make(FW_BOLD);
     m_deviceFont = make(FW_NORMAL);
@@ -190,8 +192,10 @@ void CTavrixServerDlg::ApplySettings() {
 void CTavrixServerDlg::SaveSettings() {
     UpdateData(true);
     ApplySettings();
-    m_settings.serverOn = m_server.IsServerOn();
-    if (!SaveSettingsFile(kSettingsFileName, m_settings))
+    // A server that couldn't listen is off for now; the user's switch stays as stored.
+    m_settings.serverOn =
+        m_server.IsServerOn() || m_server.ListenFailureReason() != ListenFailure::None;
+    if (!SaveSettingsFile(kSettingsFileName, m_settings, m_platform.files))
         MessageBoxA(m_hWnd, kSaveFailed, ApplicationName().c_str(), MB_OK);
 }
 

@@ -14,6 +14,7 @@
 #include "platform/win32/Win32Handles.h"
 #include "protocol/CommandDispatcher.h"
 #include "protocol/CommandExecutor.h"
+#include "protocol/ModalNesting.h"
 #include "protocol/SessionGate.h"
 #include "settings/ServerDialogLogic.h"
 #include "settings/ServerSettings.h"
@@ -128,6 +129,7 @@ private:
     FontHandle m_deviceFont;
     // The parts reach the device through the server, which is built after them; they use it
     // only once the dialog runs.
+    CModalNesting m_modals;
     CPointerInput m_pointerInput;
     CKeyboardInput m_keyboardInput;
     CWindowRegistry m_windowRegistry;

@@ -5,6 +5,7 @@
 #include "platform/win32/Win32Services.h"
 #include "platform/win32/Win32Sockets.h"
 #include "platform/win32/Win32TestWindow.h"
+#include "platform/win32/Win32Timers.h"
 #include "platform/win32/Win32WindowSystem.h"
 
 // The concrete Windows services, chosen once at start-up.
@@ -12,8 +13,10 @@ struct Win32Platform {
     Win32SocketFactory sockets;
     Win32Sound sound;
     Win32Clock clock;
+    Win32Timers timers;
     Win32DnsSd dnsSd;
     Win32SystemInfo system;
+    Win32FileSystem files;
     Win32PointerDevice pointer;
     Win32Keyboard keyboard;
     Win32AnsiCodePage codePage;

@@ -4,6 +4,7 @@
 #include "platform/AnsiCodePage.h"
 #include "platform/Clock.h"
 #include "platform/DnsSd.h"
+#include "platform/FileSystem.h"
 #include "platform/Sound.h"
 #include "platform/SystemInfo.h"
 
@@ -21,7 +22,7 @@ public:
 
 class Win32Sound : public ISound {
 public:
-    void PlayFileSync(const std::string& fileName) override;
+    void Play(const std::string& fileName) override;
 };
 
 class Win32SystemInfo : public ISystemInfo {
@@ -44,4 +45,9 @@ private:
     FARPROC m_register = nullptr;
     FARPROC m_deallocate = nullptr;
     void* m_ref = nullptr;
+};
+
+class Win32FileSystem : public IFileSystem {
+public:
+    bool ReplaceFile(const std::string& source, const std::string& target) override;
 };

@@ -1,5 +1,9 @@
 #include "platform/win32/Win32Sockets.h"
 
+#include <mstcpip.h>
+
+#include <utility>
+
 namespace {
 
 constexpr wchar_t kWindowClass[] = L"TavrixSocketWindow";
@@ -107,8 +111,8 @@ void Win32SocketFactory::DeliverClose(UINT message, SOCKET socket) {
 }
 
 Win32StreamSocket::Win32StreamSocket(Win32SocketFactory& factory, SOCKET socket,
-                                     ISocketNotify& target)
-    : m_factory(factory), m_socket(socket) {
+                                     ISocketNotify& target, std::string peerAddress)
+    : m_factory(factory), m_socket(socket), m_peerAddress(std::move(peerAddress)) {
     // Replies follow the read acknowledgement at once; don't let Nagle hold them back.
     BOOL noDelay = TRUE;
     setsockopt(m_socket, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay),
@@ -119,6 +123,18 @@ Win32StreamSocket::Win32StreamSocket(Win32SocketFactory& factory, SOCKET socket,
 Win32StreamSocket::~Win32StreamSocket() {
     if (m_message) m_factory.Unwatch(m_message);
     closesocket(m_socket);
+}
+
+void Win32StreamSocket::EnableKeepAlive(uint32_t idleMilliseconds, uint32_t intervalMilliseconds) {
+    BOOL on = TRUE;
+    setsockopt(m_socket, SOL_SOCKET, SO_KEEPALIVE, reinterpret_cast<const char*>(&on), sizeof(on));
+    tcp_keepalive values = {};
+    values.onoff = 1;
+    values.keepalivetime = idleMilliseconds;
+    values.keepaliveinterval = intervalMilliseconds;
+    DWORD returned = 0;
+    WSAIoctl(m_socket, SIO_KEEPALIVE_VALS, &values, sizeof(values), nullptr, 0, &returned, nullptr,
+             nullptr);
 }
 
 int Win32StreamSocket::Receive(void* buffer, int maxCount) {
@@ -187,26 +203,44 @@ Win32ListeningSocket::~Win32ListeningSocket() {
     if (m_socket != INVALID_SOCKET) closesocket(m_socket);
 }
 
+bool Win32ListeningSocket::Fail() {
+    m_failure =
+        WSAGetLastError() == WSAEADDRINUSE ? ListenFailure::PortInUse : ListenFailure::Other;
+    return false;
+}
+
 bool Win32ListeningSocket::Create(int port) {
     m_socket = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    if (m_socket == INVALID_SOCKET) return false;
+    if (m_socket == INVALID_SOCKET) return Fail();
     m_message =
         m_factory.Watch(m_socket, FD_READ | FD_WRITE | FD_OOB | FD_ACCEPT | FD_CONNECT | FD_CLOSE,
                         m_target, nullptr);
-    if (!m_message) return false;
+    if (!m_message) return Fail();
     sockaddr_in address = {};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_ANY);
     address.sin_port = htons(static_cast<u_short>(port));
-    return bind(m_socket, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0;
+    if (bind(m_socket, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0)
+        return Fail();
+    return true;
 }
 
 bool Win32ListeningSocket::Listen(int backlog) {
-    return m_socket != INVALID_SOCKET && listen(m_socket, backlog) == 0;
+    if (m_socket == INVALID_SOCKET) return false;
+    if (listen(m_socket, backlog) != 0) return Fail();
+    return true;
 }
 
 std::unique_ptr<IStreamSocket> Win32ListeningSocket::Accept(ISocketNotify& target) {
-    SOCKET accepted = accept(m_socket, nullptr, nullptr);
+    sockaddr_in peer = {};
+    int peerLength = sizeof(peer);
+    SOCKET accepted = accept(m_socket, reinterpret_cast<sockaddr*>(&peer), &peerLength);
     if (accepted == INVALID_SOCKET) return nullptr;
-    return std::make_unique<Win32StreamSocket>(m_factory, accepted, target);
+    std::string address;
+    if (peer.sin_family == AF_INET) {
+        const auto* bytes = reinterpret_cast<const unsigned char*>(&peer.sin_addr);
+        address = std::to_string(bytes[0]) + "." + std::to_string(bytes[1]) + "." +
+                  std::to_string(bytes[2]) + "." + std::to_string(bytes[3]);
+    }
+    return std::make_unique<Win32StreamSocket>(m_factory, accepted, target, std::move(address));
 }

@@ -46,7 +46,8 @@ private:
 
 class Win32StreamSocket : public IStreamSocket {
 public:
-    Win32StreamSocket(Win32SocketFactory& factory, SOCKET socket, ISocketNotify& target);
+    Win32StreamSocket(Win32SocketFactory& factory, SOCKET socket, ISocketNotify& target,
+                      std::string peerAddress);
     ~Win32StreamSocket() override;
     Win32StreamSocket(const Win32StreamSocket&) = delete;
     Win32StreamSocket& operator=(const Win32StreamSocket&) = delete;
@@ -55,6 +56,8 @@ public:
     void Send(const void* data, int length) override;
     void ShutdownSend() override;
     size_t QueuedBytes() const override { return m_queue.size() - m_queueHead; }
+    std::string PeerAddress() const override { return m_peerAddress; }
+    void EnableKeepAlive(uint32_t idleMilliseconds, uint32_t intervalMilliseconds) override;
 
     // The socket can take more: send what is queued.
     void Flush();
@@ -64,6 +67,7 @@ private:
 
     Win32SocketFactory& m_factory;
     SOCKET m_socket;
+    const std::string m_peerAddress;
     UINT m_message = 0;
     // Bytes the socket could not take yet, in order, from m_queueHead on.
     std::string m_queue;
@@ -81,11 +85,15 @@ public:
 
     bool Create(int port) override;
     bool Listen(int backlog) override;
+    ListenFailure Failure() const override { return m_failure; }
     std::unique_ptr<IStreamSocket> Accept(ISocketNotify& target) override;
 
 private:
     Win32SocketFactory& m_factory;
     ISocketNotify& m_target;
+    bool Fail();
+
     SOCKET m_socket = INVALID_SOCKET;
     UINT m_message = 0;
+    ListenFailure m_failure = ListenFailure::None;
 };

@@ -11,8 +11,9 @@
 
 namespace {
 
-// The full access mask of the systems the program was written for; newer ones grant it too.
-constexpr DWORD kProcessFullAccess = 0x1F0FFF;
+// The least GetModuleFileNameExA needs; older systems know only the broader query right.
+constexpr DWORD kLimitedQueryAccess = PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_VM_READ;
+constexpr DWORD kQueryAccess = PROCESS_QUERY_INFORMATION | PROCESS_VM_READ;
 constexpr DWORD kImagePathSize = 500;
 
 class Win32DeviceBitmap : public IDeviceBitmap {
@@ -122,7 +123,8 @@ uint32_t Win32WindowSystem::GetWindowThreadProcessId(WindowHandle window) {
 }
 
 bool Win32WindowSystem::GetProcessImagePath(uint32_t processId, std::string* path) {
-    const ProcessHandle process(OpenProcess(kProcessFullAccess, FALSE, processId));
+    ProcessHandle process(OpenProcess(kLimitedQueryAccess, FALSE, processId));
+    if (!process) process.reset(OpenProcess(kQueryAccess, FALSE, processId));
     if (!process.get()) return false;
     char buffer[kImagePathSize] = {};
     const DWORD length = GetModuleFileNameExA(process.get(), nullptr, buffer, kImagePathSize);
