@@ -28,15 +28,20 @@ CKeyboardInput::CKeyboardInput(IKeyboard& keyboard)
     : m_keyboard(keyboard), m_keyMap(MakeDeviceKeyMap()) {}
 
 void CKeyboardInput::TypeCharacter(int character) {
-    // A character the layout can't produce would otherwise press key 255 with every modifier.
-    const CharacterKey key = m_keyboard.KeyForCharacter(static_cast<char>(character & 0xFF));
-    if (!key.producible) return;
+    const char byte = static_cast<char>(character & 0xFF);
+    const CharacterKey key = m_keyboard.KeyForCharacter(byte);
+    // No key of the layout makes it: typed independently of the layout instead.
+    if (!key.producible) {
+        m_keyboard.TypeUnmappedCharacter(byte);
+        return;
+    }
     PressKeyWithModifiers(key.key, ModifiersOf(key));
 }
 
 void CKeyboardInput::PressKey(int code, bool isCharacter, int modifiers) {
     if (isCharacter) {
         const CharacterKey key = m_keyboard.KeyForCharacter(static_cast<char>(code & 0xFF));
+        // A modifier means nothing to a character typed without a key: ignored.
         if (!key.producible) return;
         PressKeyWithModifiers(key.key, modifiers | ModifiersOf(key));
         return;
