@@ -2,13 +2,13 @@
 # One entry point for a fresh Debian machine: installs what is missing, builds, and runs the
 # server or every test.
 #   scripts/tavrix.sh run    set up, build, run the server under Wine
-#   scripts/tavrix.sh test   set up, build, run the unit tests (plain and sanitized) and the
-#                            end-to-end tests of the real program under Wine
+#   scripts/tavrix.sh test   set up, build, run the unit tests (plain and sanitized), the
+#                            fuzzers and the end-to-end tests of the real program under Wine
+# Every build is a CMake preset (CMakePresets.json); its folder is build/<folder of the preset>.
 set -euo pipefail
 
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 BUILD="$ROOT/build"
-JOBS="$(nproc 2>/dev/null || echo 2)"
 PACKAGES=(cmake g++ make libgtest-dev clang libclang-rt-14-dev python3 xvfb wine wine64
           g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix)
 
@@ -30,18 +30,17 @@ setup() {
         "${missing[@]}" >/dev/null
 }
 
-configure_and_build() {  # folder, then cmake options
-    local folder="$1"
-    shift
-    cmake -S "$ROOT" -B "$BUILD/$folder" -Wno-dev "$@" >/dev/null
-    cmake --build "$BUILD/$folder" -j"$JOBS"
+build_preset() {  # preset name
+    (cd "$ROOT" && cmake --preset "$1" >/dev/null && cmake --build --preset "$1" -j2)
+}
+
+test_preset() {  # preset name, log file: the preset's tests, their output kept in the log
+    (cd "$ROOT" && ctest --preset "$1") 2>&1 | tee "$2"
 }
 
 build_windows() {
-    configure_and_build win32 -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-i686.cmake" \
-        -DCMAKE_BUILD_TYPE=Release
-    configure_and_build win64 -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-x86_64.cmake" \
-        -DCMAKE_BUILD_TYPE=Release
+    build_preset windows
+    build_preset windows64
 }
 
 # The shipped program is 32-bit. Where the kernel can't run 32-bit code (and so there is no
@@ -57,6 +56,15 @@ pick_wine() {
         WINDOWS_BUILD="$BUILD/win64"
     fi
     [ -x "$WINESERVER_BIN" ] || WINESERVER_BIN="$(command -v wineserver)"
+}
+
+# The Windows programs built, and where the end-to-end tests find them and Wine.
+windows_under_wine() {
+    build_windows
+    pick_wine
+    export TAVRIX_WINE="$WINE" TAVRIX_WINESERVER="$WINESERVER_BIN"
+    export TAVRIX_SERVER_EXE="$WINDOWS_BUILD/src/TavrixServer.exe"
+    export TAVRIX_PROBE_EXE="$WINDOWS_BUILD/tests/win32/TavrixProbe.exe"
 }
 
 start_display_if_needed() {
@@ -138,6 +146,35 @@ count_results() {  # ctest or unittest output file: adds to PASSED and FAILED
     FAILED=$((FAILED + ${failed:-0}))
 }
 
+# Every fuzz target of the fuzz build, each from a copy of its seeds so that what it finds
+# stays out of the repository. Adds one pass or failure per target.
+run_fuzzers() {  # log folder
+    local out="$1" fuzzer name corpus found=0
+    for fuzzer in "$BUILD"/fuzz/tests/fuzz/Fuzz*; do
+        if [ ! -f "$fuzzer" ] || [ ! -x "$fuzzer" ]; then continue; fi
+        found=1
+        name="$(basename "$fuzzer")"
+        corpus="$BUILD/fuzz/corpus/$name"
+        rm -rf "$corpus"
+        mkdir -p "$corpus"
+        if [ -d "$ROOT/tests/fuzz/corpus/$name" ]; then
+            cp -R "$ROOT/tests/fuzz/corpus/$name/." "$corpus/"
+        fi
+        if "$fuzzer" -max_total_time="${FUZZ_SECONDS:-20}" -rss_limit_mb=2048 \
+            -artifact_prefix="$out/$name-" "$corpus" >"$out/$name.txt" 2>&1; then
+            echo "$name: no failure in $(grep -oE '#[0-9]+' "$out/$name.txt" | tail -1) runs"
+            PASSED=$((PASSED + 1))
+        else
+            tail -n 30 "$out/$name.txt"
+            FAILED=$((FAILED + 1))
+        fi
+    done
+    if [ "$found" -eq 0 ]; then
+        echo "the fuzz build holds no fuzz target" >&2
+        FAILED=$((FAILED + 1))
+    fi
+}
+
 run_tests() {
     setup
     local status=0 out="$BUILD/test-logs"
@@ -146,39 +183,21 @@ run_tests() {
     mkdir -p "$out"
 
     log "native build and unit tests"
-    configure_and_build native -DCMAKE_BUILD_TYPE=Debug
-    ctest --test-dir "$BUILD/native" --output-on-failure -j"$JOBS" 2>&1 | tee "$out/unit.txt" ||
-        status=1
+    build_preset native
+    test_preset native "$out/unit.txt" || status=1
     count_results "$out/unit.txt"
 
     log "unit tests under AddressSanitizer and UndefinedBehaviorSanitizer"
-    configure_and_build asan -DCMAKE_BUILD_TYPE=Debug -DTAVRIX_SANITIZE=ON
-    ctest --test-dir "$BUILD/asan" --output-on-failure -j"$JOBS" 2>&1 | tee "$out/asan.txt" ||
-        status=1
+    build_preset asan
+    test_preset asan "$out/asan.txt" || status=1
     count_results "$out/asan.txt"
 
-    log "fuzzing every parser for ${FUZZ_SECONDS:-15} s each (libFuzzer)"
-    CC=clang CXX=clang++ configure_and_build fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-        -DTAVRIX_FUZZ=ON
-    local fuzzer
-    for fuzzer in FuzzFraming FuzzCommandLine FuzzTextField FuzzSettings; do
-        if "$BUILD/fuzz/tests/fuzz/$fuzzer" -max_total_time="${FUZZ_SECONDS:-15}" \
-            -rss_limit_mb=2048 >"$out/$fuzzer.txt" 2>&1; then
-            echo "$fuzzer: no failure in $(grep -oE '#[0-9]+' "$out/$fuzzer.txt" | tail -1) runs"
-            PASSED=$((PASSED + 1))
-        else
-            tail -n 30 "$out/$fuzzer.txt"
-            FAILED=$((FAILED + 1))
-            status=1
-        fi
-    done
+    log "fuzzing every parser for ${FUZZ_SECONDS:-20} s each (libFuzzer)"
+    build_preset fuzz
+    run_fuzzers "$out"
 
     log "Windows builds and end-to-end tests under Wine"
-    build_windows
-    pick_wine
-    export TAVRIX_WINE="$WINE" TAVRIX_WINESERVER="$WINESERVER_BIN"
-    export TAVRIX_SERVER_EXE="$WINDOWS_BUILD/src/TavrixServer.exe"
-    export TAVRIX_PROBE_EXE="$WINDOWS_BUILD/tests/win32/TavrixProbe.exe"
+    windows_under_wine
     (cd "$ROOT/tests/e2e" && timeout 1800 python3 -m unittest discover -v) 2>&1 |
         tee "$out/e2e.txt" || status=1
     grep -aqE '^OK' "$out/e2e.txt" || status=1
