@@ -3,14 +3,18 @@
 # server or every test.
 #   scripts/tavrix.sh run    set up, build, run the server under Wine
 #   scripts/tavrix.sh test   set up, build, run the unit tests (plain and sanitized), the
-#                            fuzzers and the end-to-end tests of the real program under Wine
+#                            fuzzers, the benchmarks once briefly and the end-to-end tests of
+#                            the real program under Wine
+#   scripts/tavrix.sh bench  set up, build, run the benchmarks in full
 # Every build is a CMake preset (CMakePresets.json); its folder is build/<folder of the preset>.
 set -euo pipefail
 
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 BUILD="$ROOT/build"
-PACKAGES=(cmake g++ make libgtest-dev clang libclang-rt-14-dev python3 xvfb wine wine64
-          g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix)
+PACKAGES=(cmake g++ make libgtest-dev libbenchmark-dev clang libclang-rt-14-dev python3 xvfb
+          wine wine64 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix)
+BENCH_PROGRAM="$BUILD/bench/tests/bench/tavrix_bench"
+E2E_BENCH="$ROOT/tests/bench/e2e_bench.py"
 
 log() { printf '== %s\n' "$*"; }
 
@@ -58,13 +62,18 @@ pick_wine() {
     [ -x "$WINESERVER_BIN" ] || WINESERVER_BIN="$(command -v wineserver)"
 }
 
-# The Windows programs built, and where the end-to-end tests find them and Wine.
+# The Windows programs built, and where the end-to-end tests and benchmarks find them and
+# Wine.
 windows_under_wine() {
     build_windows
     pick_wine
     export TAVRIX_WINE="$WINE" TAVRIX_WINESERVER="$WINESERVER_BIN"
     export TAVRIX_SERVER_EXE="$WINDOWS_BUILD/src/TavrixServer.exe"
     export TAVRIX_PROBE_EXE="$WINDOWS_BUILD/tests/win32/TavrixProbe.exe"
+}
+
+has_bench_sources() {
+    compgen -G "$ROOT/tests/bench/*.cpp" >/dev/null
 }
 
 start_display_if_needed() {
@@ -196,6 +205,13 @@ run_tests() {
     build_preset fuzz
     run_fuzzers "$out"
 
+    if has_bench_sources; then
+        log "benchmarks, each once and briefly (no timing judged)"
+        build_preset bench
+        test_preset bench "$out/bench.txt" || status=1
+        count_results "$out/bench.txt"
+    fi
+
     log "Windows builds and end-to-end tests under Wine"
     windows_under_wine
     (cd "$ROOT/tests/e2e" && timeout 1800 python3 -m unittest discover -v) 2>&1 |
@@ -203,17 +219,50 @@ run_tests() {
     grep -aqE '^OK' "$out/e2e.txt" || status=1
     count_results "$out/e2e.txt"
 
+    if [ -f "$E2E_BENCH" ]; then
+        log "end-to-end benchmarks under Wine, quick pass"
+        if (cd "$ROOT" && timeout 900 python3 "$E2E_BENCH" --quick) 2>&1 |
+            tee "$out/e2e_bench.txt"; then
+            PASSED=$((PASSED + 1))
+        else
+            FAILED=$((FAILED + 1))
+            status=1
+        fi
+    fi
+
     echo "$PASSED passed, $FAILED failed"
     [ "$FAILED" -eq 0 ] || status=1
+    return "$status"
+}
+
+run_benchmarks() {
+    setup
+    local status=0 ran=0
+    if has_bench_sources; then
+        log "benchmarks of the core"
+        build_preset bench
+        if [ -x "$BENCH_PROGRAM" ]; then
+            "$BENCH_PROGRAM" || status=1
+            ran=1
+        fi
+    fi
+    if [ -f "$E2E_BENCH" ]; then
+        log "end-to-end benchmarks under Wine"
+        windows_under_wine
+        (cd "$ROOT" && python3 "$E2E_BENCH") || status=1
+        ran=1
+    fi
+    [ "$ran" -eq 1 ] || log "no benchmarks in tests/bench yet"
     return "$status"
 }
 
 case "${1:-}" in
     run) run_server ;;
     test) run_tests ;;
+    bench) run_benchmarks ;;
     setup) setup ;;
     *)
-        echo "usage: $0 run|test|setup" >&2
+        echo "usage: $0 run|test|bench|setup" >&2
         exit 2
         ;;
 esac
