@@ -2,15 +2,19 @@
 # One entry point for a fresh Debian machine: installs what is missing, builds, and runs the
 # server or every test.
 #   scripts/tavrix.sh run    set up, build, run the server under Wine
-#   scripts/tavrix.sh test   set up, build, run the unit tests (plain and sanitized) and the
-#                            end-to-end tests of the real program under Wine
+#   scripts/tavrix.sh test   set up, build, run the unit tests (plain and sanitized), the
+#                            fuzzers, the benchmarks once briefly and the end-to-end tests of
+#                            the real program under Wine
+#   scripts/tavrix.sh bench  set up, build, run the benchmarks in full
+# Every build is a CMake preset (CMakePresets.json); its folder is build/<folder of the preset>.
 set -euo pipefail
 
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 BUILD="$ROOT/build"
-JOBS="$(nproc 2>/dev/null || echo 2)"
-PACKAGES=(cmake g++ make libgtest-dev clang libclang-rt-14-dev python3 xvfb wine wine64
-          g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix)
+PACKAGES=(cmake g++ make libgtest-dev libbenchmark-dev clang libclang-rt-14-dev python3 xvfb
+          wine wine64 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix)
+BENCH_PROGRAM="$BUILD/bench/tests/bench/tavrix_bench"
+E2E_BENCH="$ROOT/tests/bench/e2e_bench.py"
 
 log() { printf '== %s\n' "$*"; }
 
@@ -30,18 +34,17 @@ setup() {
         "${missing[@]}" >/dev/null
 }
 
-configure_and_build() {  # folder, then cmake options
-    local folder="$1"
-    shift
-    cmake -S "$ROOT" -B "$BUILD/$folder" -Wno-dev "$@" >/dev/null
-    cmake --build "$BUILD/$folder" -j"$JOBS"
+build_preset() {  # preset name
+    (cd "$ROOT" && cmake --preset "$1" >/dev/null && cmake --build --preset "$1" -j2)
+}
+
+test_preset() {  # preset name, log file: the preset's tests, their output kept in the log
+    (cd "$ROOT" && ctest --preset "$1") 2>&1 | tee "$2"
 }
 
 build_windows() {
-    configure_and_build win32 -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-i686.cmake" \
-        -DCMAKE_BUILD_TYPE=Release
-    configure_and_build win64 -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-x86_64.cmake" \
-        -DCMAKE_BUILD_TYPE=Release
+    build_preset windows
+    build_preset windows64
 }
 
 # The shipped program is 32-bit. Where the kernel can't run 32-bit code (and so there is no
@@ -57,6 +60,20 @@ pick_wine() {
         WINDOWS_BUILD="$BUILD/win64"
     fi
     [ -x "$WINESERVER_BIN" ] || WINESERVER_BIN="$(command -v wineserver)"
+}
+
+# The Windows programs built, and where the end-to-end tests and benchmarks find them and
+# Wine.
+windows_under_wine() {
+    build_windows
+    pick_wine
+    export TAVRIX_WINE="$WINE" TAVRIX_WINESERVER="$WINESERVER_BIN"
+    export TAVRIX_SERVER_EXE="$WINDOWS_BUILD/src/TavrixServer.exe"
+    export TAVRIX_PROBE_EXE="$WINDOWS_BUILD/tests/win32/TavrixProbe.exe"
+}
+
+has_bench_sources() {
+    compgen -G "$ROOT/tests/bench/*.cpp" >/dev/null
 }
 
 start_display_if_needed() {
@@ -138,6 +155,35 @@ count_results() {  # ctest or unittest output file: adds to PASSED and FAILED
     FAILED=$((FAILED + ${failed:-0}))
 }
 
+# Every fuzz target of the fuzz build, each from a copy of its seeds so that what it finds
+# stays out of the repository. Adds one pass or failure per target.
+run_fuzzers() {  # log folder
+    local out="$1" fuzzer name corpus found=0
+    for fuzzer in "$BUILD"/fuzz/tests/fuzz/Fuzz*; do
+        if [ ! -f "$fuzzer" ] || [ ! -x "$fuzzer" ]; then continue; fi
+        found=1
+        name="$(basename "$fuzzer")"
+        corpus="$BUILD/fuzz/corpus/$name"
+        rm -rf "$corpus"
+        mkdir -p "$corpus"
+        if [ -d "$ROOT/tests/fuzz/corpus/$name" ]; then
+            cp -R "$ROOT/tests/fuzz/corpus/$name/." "$corpus/"
+        fi
+        if "$fuzzer" -max_total_time="${FUZZ_SECONDS:-20}" -rss_limit_mb=2048 \
+            -artifact_prefix="$out/$name-" "$corpus" >"$out/$name.txt" 2>&1; then
+            echo "$name: no failure in $(grep -oE '#[0-9]+' "$out/$name.txt" | tail -1) runs"
+            PASSED=$((PASSED + 1))
+        else
+            tail -n 30 "$out/$name.txt"
+            FAILED=$((FAILED + 1))
+        fi
+    done
+    if [ "$found" -eq 0 ]; then
+        echo "the fuzz build holds no fuzz target" >&2
+        FAILED=$((FAILED + 1))
+    fi
+}
+
 run_tests() {
     setup
     local status=0 out="$BUILD/test-logs"
@@ -146,55 +192,77 @@ run_tests() {
     mkdir -p "$out"
 
     log "native build and unit tests"
-    configure_and_build native -DCMAKE_BUILD_TYPE=Debug
-    ctest --test-dir "$BUILD/native" --output-on-failure -j"$JOBS" 2>&1 | tee "$out/unit.txt" ||
-        status=1
+    build_preset native
+    test_preset native "$out/unit.txt" || status=1
     count_results "$out/unit.txt"
 
     log "unit tests under AddressSanitizer and UndefinedBehaviorSanitizer"
-    configure_and_build asan -DCMAKE_BUILD_TYPE=Debug -DTAVRIX_SANITIZE=ON
-    ctest --test-dir "$BUILD/asan" --output-on-failure -j"$JOBS" 2>&1 | tee "$out/asan.txt" ||
-        status=1
+    build_preset asan
+    test_preset asan "$out/asan.txt" || status=1
     count_results "$out/asan.txt"
 
-    log "fuzzing every parser for ${FUZZ_SECONDS:-15} s each (libFuzzer)"
-    CC=clang CXX=clang++ configure_and_build fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-        -DTAVRIX_FUZZ=ON
-    local fuzzer
-    for fuzzer in FuzzFraming FuzzCommandLine FuzzTextField FuzzSettings; do
-        if "$BUILD/fuzz/tests/fuzz/$fuzzer" -max_total_time="${FUZZ_SECONDS:-15}" \
-            -rss_limit_mb=2048 >"$out/$fuzzer.txt" 2>&1; then
-            echo "$fuzzer: no failure in $(grep -oE '#[0-9]+' "$out/$fuzzer.txt" | tail -1) runs"
-            PASSED=$((PASSED + 1))
-        else
-            tail -n 30 "$out/$fuzzer.txt"
-            FAILED=$((FAILED + 1))
-            status=1
-        fi
-    done
+    log "fuzzing every parser for ${FUZZ_SECONDS:-20} s each (libFuzzer)"
+    build_preset fuzz
+    run_fuzzers "$out"
+
+    if has_bench_sources; then
+        log "benchmarks, each once and briefly (no timing judged)"
+        build_preset bench
+        test_preset bench "$out/bench.txt" || status=1
+        count_results "$out/bench.txt"
+    fi
 
     log "Windows builds and end-to-end tests under Wine"
-    build_windows
-    pick_wine
-    export TAVRIX_WINE="$WINE" TAVRIX_WINESERVER="$WINESERVER_BIN"
-    export TAVRIX_SERVER_EXE="$WINDOWS_BUILD/src/TavrixServer.exe"
-    export TAVRIX_PROBE_EXE="$WINDOWS_BUILD/tests/win32/TavrixProbe.exe"
+    windows_under_wine
     (cd "$ROOT/tests/e2e" && timeout 1800 python3 -m unittest discover -v) 2>&1 |
         tee "$out/e2e.txt" || status=1
     grep -aqE '^OK' "$out/e2e.txt" || status=1
     count_results "$out/e2e.txt"
+
+    if [ -f "$E2E_BENCH" ]; then
+        log "end-to-end benchmarks under Wine, quick pass"
+        if (cd "$ROOT" && timeout 900 python3 "$E2E_BENCH" --quick) 2>&1 |
+            tee "$out/e2e_bench.txt"; then
+            PASSED=$((PASSED + 1))
+        else
+            FAILED=$((FAILED + 1))
+            status=1
+        fi
+    fi
 
     echo "$PASSED passed, $FAILED failed"
     [ "$FAILED" -eq 0 ] || status=1
     return "$status"
 }
 
+run_benchmarks() {
+    setup
+    local status=0 ran=0
+    if has_bench_sources; then
+        log "benchmarks of the core"
+        build_preset bench
+        if [ -x "$BENCH_PROGRAM" ]; then
+            "$BENCH_PROGRAM" || status=1
+            ran=1
+        fi
+    fi
+    if [ -f "$E2E_BENCH" ]; then
+        log "end-to-end benchmarks under Wine"
+        windows_under_wine
+        (cd "$ROOT" && python3 "$E2E_BENCH") || status=1
+        ran=1
+    fi
+    [ "$ran" -eq 1 ] || log "no benchmarks in tests/bench yet"
+    return "$status"
+}
+
 case "${1:-}" in
     run) run_server ;;
     test) run_tests ;;
+    bench) run_benchmarks ;;
     setup) setup ;;
     *)
-        echo "usage: $0 run|test|setup" >&2
+        echo "usage: $0 run|test|bench|setup" >&2
         exit 2
         ;;
 esac
