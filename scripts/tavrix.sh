@@ -92,6 +92,19 @@ start_display_if_needed() {
     exit 1
 }
 
+# Twelve characters that are easy to type on a handheld: lower-case letters and digits, with
+# the ones that look alike (0 o 1 l i) left out.
+new_password() {
+    local alphabet="abcdefghjkmnpqrstuvwxyz23456789" password="" byte
+    while [ ${#password} -lt 12 ]; do
+        byte="$(od -An -N1 -tu1 /dev/urandom | tr -d ' ')"
+        # Bytes past the last whole multiple of the alphabet would favour its first letters.
+        [ "$byte" -lt $((256 / ${#alphabet} * ${#alphabet})) ] || continue
+        password+="${alphabet:$((byte % ${#alphabet})):1}"
+    done
+    printf '%s' "$password"
+}
+
 run_server() {
     setup
     build_windows
@@ -108,9 +121,12 @@ run_server() {
         "$WINESERVER_BIN" -w || true
     fi
     # The settings live in the working directory. A first run starts with the server on and
-    # password protection on, with an empty password until one is set in the dialog.
+    # password protection on, with a random password that is shown once.
+    local first_password=""
     if [ ! -f "$home/TavrixConfig.txt" ]; then
-        printf '%s\r\n\r\n1#1#0#1#0#0#1#12589#0' "$(id -un)" >"$home/TavrixConfig.txt"
+        first_password="$(new_password)"
+        (umask 077 && printf '%s\r\n%s\r\n1#1#0#1#0#0#1#12589#0' "$(id -un)" "$first_password" \
+            >"$home/TavrixConfig.txt")
     fi
     local port
     port="$(tail -n 1 "$home/TavrixConfig.txt" | cut -d'#' -f8)"
@@ -132,6 +148,9 @@ run_server() {
         done
     fi
     log "Tavrix Server listens on TCP port ${port:-12589} of this machine (settings: $home/TavrixConfig.txt); Ctrl+C ends it"
+    if [ -n "$first_password" ]; then
+        log "the device's password is $first_password (shown this once; change it in the server dialog)"
+    fi
     wait "$SERVER_PID"
 }
 
