@@ -6,99 +6,102 @@
 #include <thread>
 #include <vector>
 
-#include "fakes/FakeClock.h"
-#include "fakes/FakeDesktop.h"
-#include "fakes/FakeDnsSd.h"
-#include "fakes/FakeSockets.h"
-#include "fakes/FakeSound.h"
-#include "net/ConnectionServer.h"
-#include "net/DiagnosticLog.h"
-#include "protocol/CommandDispatcher.h"
-#include "protocol/CommandExecutor.h"
+#include "fakes/InputRig.h"
 
 namespace {
 
 using Calls = std::vector<std::string>;
 
-// The real executor behind the real server, on fake sockets and a fake desktop, without a
-// password.
+// A raw word that presses the side button, and one that releases it.
+constexpr uint32_t kExtraDown = 0x80;
+constexpr uint32_t kExtraUp = 0x100;
+
+// A device connected to the real server and parts, the pointer at (600, 600) over no window.
 struct Link {
     Link() {
-        services.sockets = &sockets;
-        services.mainWindow = &window;
-        services.sound = &sound;
-        services.clock = &clock;
-        services.dnsSd = &dnsSd;
-        services.log = &log;
-        server = std::make_unique<CConnectionServer>(services);
-        server->m_passwordEnabled = false;
-        server->m_serverOn = true;
-        server->StartServer(&dispatcher);
-        device = sockets.Connect();
-        desktop.PlaceCursor(600, 600);
+        device = rig.Connect();
+        rig.desktop.PlaceCursor(600, 600);
+        rig.desktop.SetRawWord(kExtraDown, {ButtonBit(Button::Extra), 0});
+        rig.desktop.SetRawWord(kExtraUp, {0, ButtonBit(Button::Extra)});
     }
-    void Send(const std::string& lines) {
-        device->Arrive(lines);
-        device->notify->OnReceive();
-    }
-    Calls Mouse() const { return desktop.CallsOf("mouse_event"); }
+    void Send(const std::string& lines) { InputRig::Arrive(*device, lines); }
+    void Leave() { device->notify->OnClose(); }
 
-    FakeDesktop desktop;
-    InputMainWindow window{0x500};
-    FakeSocketFactory sockets;
-    FakeSound sound;
-    FakeClock clock;
-    FakeDnsSd dnsSd;
-    DiagnosticLog log{nullptr};
-    CCommandExecutor executor{nullptr, &desktop, &window};
-    CCommandDispatcher dispatcher{&executor, &window, &sound};
-    ConnectionServerServices services;
-    std::unique_ptr<CConnectionServer> server;
+    InputRig rig;
     std::shared_ptr<FakeStream> device;
 };
 
 TEST(DeviceInputEnd, ButtonsLeftPressedAreReleasedWhenTheDeviceLeaves) {
     Link link;
     link.Send("3:0\n3:1\n3:2\n4:1\n");
-    link.desktop.ClearCalls();
-    link.device->notify->OnClose();
-    EXPECT_EQ(link.Mouse(), (Calls{"mouse_event(4)", "mouse_event(64)"}));
+    link.rig.desktop.ClearCalls();
+    link.Leave();
+    EXPECT_EQ(link.rig.desktop.Buttons(), (Calls{"Release(Left)", "Release(Middle)"}));
+}
+
+TEST(DeviceInputEnd, ExtraButtonARawWordPressedIsReleased) {
+    Link link;
+    link.Send("3:" + std::to_string(kExtraDown) + "\n");
+    link.rig.desktop.ClearCalls();
+    link.Leave();
+    EXPECT_EQ(link.rig.desktop.Buttons(), Calls{"Release(Extra)"});
 }
 
 TEST(DeviceInputEnd, NothingIsReleasedTwiceOrWithoutAPress) {
     Link link;
-    // A full click, a flag word that presses and releases at once, a hidden press.
+    // A full click; a raw word that presses and releases at once; the side button pressed
+    // and released by raw words; a press that went to the server's close box instead.
+    link.rig.desktop.SetRawWord(6, {ButtonBit(Button::Left), ButtonBit(Button::Left)});
     link.Send("33:0:2\n3:6\n");
-    link.desktop.AddWindow(0x500, {0, 0, 300, 200});
-    link.desktop.SetHitTest(0x500, 20);
-    link.desktop.PlaceCursor(290, 5);
+    link.Send("3:" + std::to_string(kExtraDown) + "\n4:" + std::to_string(kExtraUp) + "\n");
+    link.rig.desktop.AddWindow(InputRig::kMainWindow, {0, 0, 300, 200});
+    link.rig.desktop.SetBoxes(InputRig::kMainWindow, {260, 0, 300, 20});
+    link.rig.desktop.PlaceCursor(290, 5);
     link.Send("3:0\n");
-    ASSERT_EQ(link.window.hides, 1);
-    link.desktop.ClearCalls();
-    link.device->notify->OnClose();
-    link.server->StopServer();
-    EXPECT_TRUE(link.Mouse().empty());
+    ASSERT_EQ(link.rig.window.hides, 1);
+    link.rig.desktop.ClearCalls();
+    link.Leave();
+    link.rig.server.StopServer();
+    EXPECT_TRUE(link.rig.desktop.Buttons().empty());
+}
+
+TEST(DeviceInputEnd, WindowTakenByTheDeviceIsLetGo) {
+    Link link;
+    link.rig.desktop.AddWindow(0x700, {400, 300, 700, 500});
+    link.rig.desktop.PlaceCursor(450, 350);
+    link.Send("19\n");
+    ASSERT_EQ(link.rig.pointer.GrabbedWindow(), 0x700u);
+    link.Leave();
+    EXPECT_EQ(link.rig.pointer.GrabbedWindow(), 0u);
+    // The next device's drag moves nothing it didn't take itself.
+    std::shared_ptr<FakeStream> next = link.rig.Connect();
+    link.rig.desktop.ClearCalls();
+    InputRig::Arrive(*next, "20:10:10\n");
+    EXPECT_TRUE(link.rig.desktop.CallsTo("MoveWindow").empty());
+    EXPECT_EQ(link.rig.desktop.RectOf(0x700).left, 400);
 }
 
 TEST(DeviceInputEnd, StoppingTheServerReleasesAndEndsTheGlide) {
     Link link;
     link.Send("3:0\n301:0:10:1\n");
-    ASSERT_TRUE(link.desktop.WaitForSleeps(2, std::chrono::milliseconds(5000)));
-    link.server->StopServer();
-    EXPECT_EQ(link.Mouse(), (Calls{"mouse_event(2)", "mouse_event(4)"}));
+    ASSERT_TRUE(link.rig.clock.WaitForSleeps(2, std::chrono::milliseconds(5000)));
+    link.rig.server.StopServer();
+    EXPECT_EQ(link.rig.desktop.Buttons(), (Calls{"Press(Left)", "Release(Left)"}));
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (link.executor.m_glideDecay > 0 && std::chrono::steady_clock::now() < deadline)
+    while (link.rig.pointer.Gliding() && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    EXPECT_FLOAT_EQ(link.executor.m_glideDecay, -1.0f);
+    EXPECT_FALSE(link.rig.pointer.Gliding());
 }
 
-TEST(DeviceInputEnd, ExecutorReleasesWhatIsHeldWhenTheProgramEnds) {
+TEST(DeviceInputEnd, PointerInputReleasesWhatIsHeldWhenTheProgramEnds) {
     FakeDesktop desktop;
+    FakeMainWindow window;
+    FakeGlideClock clock;
     {
-        CCommandExecutor executor(nullptr, &desktop, nullptr);
-        executor.ButtonDown(1);
+        CPointerInput input(desktop, desktop, window, clock);
+        input.ButtonDown(1);
     }
-    EXPECT_EQ(desktop.CallsOf("mouse_event"), (Calls{"mouse_event(8)", "mouse_event(16)"}));
+    EXPECT_EQ(desktop.Buttons(), (Calls{"Press(Right)", "Release(Right)"}));
 }
 
 }  // namespace

@@ -9,45 +9,32 @@
 #include "fakes/FakeDesktop.h"
 #include "fakes/FakeFileDialogs.h"
 #include "fakes/FakeTestWindows.h"
-#include "fakes/ServerRig.h"
+#include "fakes/InputRig.h"
 #include "fakes/TempFile.h"
 #include "input/FileExchange.h"
-#include "protocol/CommandDispatcher.h"
-#include "protocol/CommandExecutor.h"
 
 namespace {
 
 using Strings = std::vector<std::string>;
 constexpr WindowHandle kMainWindow = 0x4242;
+const std::string kAck = InputRig::kAck;
 
-struct NamedMainWindow : FakeMainWindow {
-    WindowHandle Handle() const override { return kMainWindow; }
-    std::string DeviceName() const override { return "Phone"; }
-};
-
-// The real executor behind a real connection server and dispatcher, on fakes; password
-// protection off and the server on, with one device connected whose hello is consumed.
+// The real parts behind a real connection server and dispatcher, on fakes; password
+// protection off and the server on, with one device connected whose hello is consumed and
+// whose name is "Phone".
 struct FileRig {
     FileRig() {
-        base.server.m_passwordEnabled = false;
-        executor.SetFileExchangeServices(&dialogs, &testWindows);
-        base.server.StartServer(&dispatcher);
-        device = base.sockets.Connect();
-        device->sends.clear();
+        base.window.handle = kMainWindow;
+        base.window.deviceName = "Phone";
+        device = base.Connect();
     }
-    // One arrival and its receive notifications, as the socket layer would deliver them.
-    void Arrive(const std::string& bytes) {
-        device->Arrive(bytes);
-        ServerRig::ReceiveAll(*device);
-    }
+    void Arrive(const std::string& bytes) { InputRig::Arrive(*device, bytes); }
 
-    ServerRig base;
-    NamedMainWindow window;
-    FakeDesktop desktop;
-    FakeFileDialogs dialogs;
-    FakeTestWindows testWindows;
-    CCommandExecutor executor{&base.server, &desktop, &window};
-    CCommandDispatcher dispatcher{&executor, &window, &base.sound};
+    InputRig base;
+    FakeDesktop& desktop = base.desktop;
+    FakeFileDialogs& dialogs = base.dialogs;
+    FakeTestWindows& testWindows = base.testWindows;
+    CFileExchange& files = base.files;
     std::shared_ptr<FakeStream> device;
 };
 
@@ -72,7 +59,7 @@ TEST(SendFileToDevice, SmallFileGoesOutAsOneBlockOfHeaderAndBytes) {
     WriteFile(file.path, std::string("ab\0\n\r", 5));
     FileRig rig;
     rig.dialogs.answers.push_back(file.path);
-    rig.executor.SendFileToDevice(false);
+    rig.files.SendFileToDevice(false);
     EXPECT_EQ(rig.device->sends, Strings{std::string("700:5\nab\0\n\r", 11)});
 }
 
@@ -81,7 +68,7 @@ TEST(SendFileToDevice, EmptyFileIsTheHeaderAlone) {
     WriteFile(file.path, "");
     FileRig rig;
     rig.dialogs.answers.push_back(file.path);
-    rig.executor.SendFileToDevice(true);
+    rig.files.SendFileToDevice(true);
     EXPECT_EQ(rig.device->sends, Strings{"700:0\n"});
 }
 
@@ -92,7 +79,7 @@ TEST(SendFileToDevice, LargeFileIsStreamedUnchangedInBoundedChunks) {
     WriteFile(file.path, content);
     FileRig rig;
     rig.dialogs.answers.push_back(file.path);
-    rig.executor.SendFileToDevice(false);
+    rig.files.SendFileToDevice(false);
     EXPECT_EQ(rig.device->SentText(), FileMessageHeader(content.size()) + content);
     EXPECT_GT(rig.device->sends.size(), 1u);
     for (const std::string& block : rig.device->sends) EXPECT_LE(block.size(), 64u * 1024u);
@@ -101,11 +88,14 @@ TEST(SendFileToDevice, LargeFileIsStreamedUnchangedInBoundedChunks) {
 TEST(SendFileToDevice, NothingIsSentOnCancelOrUnreadableFile) {
     FileRig rig;
     rig.dialogs.answers.push_back(std::nullopt);
-    rig.executor.SendFileToDevice(false);
+    rig.files.SendFileToDevice(false);
     rig.dialogs.answers.push_back("/nonexistent/folder/screen.remote");
-    rig.executor.SendFileToDevice(false);
+    rig.files.SendFileToDevice(false);
     EXPECT_TRUE(rig.device->sends.empty());
-    EXPECT_EQ(rig.executor.m_fileDialog, nullptr);
+    // Neither closed dialog is still reached by a cancel.
+    rig.dialogs.events.clear();
+    rig.files.CancelFileDialog();
+    EXPECT_TRUE(rig.dialogs.events.empty());
 }
 
 TEST(SendFileToDevice, FileChosenAfterTheDeviceLeftGoesToNoOtherDevice) {
@@ -117,10 +107,9 @@ TEST(SendFileToDevice, FileChosenAfterTheDeviceLeftGoesToNoOtherDevice) {
     // The asking device goes and another, not yet past the password, comes while the user
     // is still choosing.
     rig.dialogs.whileOpen.push_back([&] {
-        ServerRig::Leave(*rig.device);
-        rig.base.server.m_passwordEnabled = true;
-        next = rig.base.sockets.Connect();
-        next->sends.clear();
+        rig.device->notify->OnClose();
+        rig.base.RequirePassword(true);
+        next = rig.base.Connect();
     });
     rig.Arrive("701\n");
     ASSERT_NE(next, nullptr);
@@ -129,7 +118,7 @@ TEST(SendFileToDevice, FileChosenAfterTheDeviceLeftGoesToNoOtherDevice) {
     // The device that is still there when the user confirms gets its file.
     rig.dialogs.answers.push_back(file.path);
     next->sends.clear();
-    rig.executor.SendFileToDevice(false);
+    rig.files.SendFileToDevice(false);
     EXPECT_EQ(next->SentText(), "700:7\nprivate");
 }
 
@@ -171,7 +160,9 @@ TEST(CancelFileDialog, DeviceCancelWhileTheDialogIsOpenSendsNothing) {
               (Strings{"BringForward(16962)", "Open#1", "Cancel#1", "Closed#1"}));
     EXPECT_EQ(rig.desktop.Cursor().x, 15);
     EXPECT_EQ(rig.device->SentText(), kAck + kAck + kAck);
-    EXPECT_EQ(rig.executor.m_fileDialog, nullptr);
+    rig.dialogs.events.clear();
+    rig.Arrive("702\n");
+    EXPECT_TRUE(rig.dialogs.events.empty());
 }
 
 TEST(CancelFileDialog, ReachesOnlyTheInnermostOpenDialog) {
@@ -181,16 +172,15 @@ TEST(CancelFileDialog, ReachesOnlyTheInnermostOpenDialog) {
     // The inner dialog closes by itself; a 702 after it no longer reaches the outer one.
     rig.dialogs.whileOpen.push_back([] {});
     rig.dialogs.whileOpen.push_back([] {});
-    rig.executor.SendFileToDevice(false);
-    EXPECT_EQ(rig.executor.m_fileDialog, nullptr);
+    rig.files.SendFileToDevice(false);
     rig.dialogs.events.clear();
-    rig.executor.CancelFileDialog();
+    rig.files.CancelFileDialog();
     EXPECT_TRUE(rig.dialogs.events.empty());
 
     FileRig nested;
     nested.dialogs.whileOpen.push_back([&] { nested.Arrive("701:1\n"); });
     nested.dialogs.whileOpen.push_back([&] { nested.Arrive("702\n"); });
-    nested.executor.SendFileToDevice(false);
+    nested.files.SendFileToDevice(false);
     EXPECT_EQ(nested.dialogs.events,
               (Strings{"BringForward(16962)", "Open#1", "BringForward(16962)", "Open#2", "Cancel#2",
                        "Closed#2", "Closed#1"}));
@@ -200,11 +190,11 @@ TEST(SendFileToDevice, RequestsWhileDialogsAreOpenStackOnlySoDeep) {
     FileRig rig;
     // Every open dialog receives one more 701, as a flooding device would send.
     for (int i = 0; i < 100; ++i) rig.dialogs.whileOpen.push_back([&] { rig.Arrive("701:0\n"); });
-    rig.executor.SendFileToDevice(false);
+    rig.files.SendFileToDevice(false);
     EXPECT_EQ(rig.dialogs.shown.size(), 8u);
     // Once they have closed, a new request opens a dialog again.
     rig.dialogs.whileOpen.clear();
-    rig.executor.SendFileToDevice(false);
+    rig.files.SendFileToDevice(false);
     EXPECT_EQ(rig.dialogs.shown.size(), 9u);
 }
 
@@ -229,41 +219,36 @@ TEST(ReceiveRemoteScreen, CancelDropsTheDataAndBadPathIsSilent) {
     TempFile file;
     FileRig rig;
     rig.dialogs.answers = {std::nullopt, std::string("/nonexistent/folder/x.remote")};
-    rig.executor.ReceiveRemoteScreen("12345", 5);
-    rig.executor.ReceiveRemoteScreen("12345", 5);
+    rig.files.ReceiveRemoteScreen("12345", 5);
+    rig.files.ReceiveRemoteScreen("12345", 5);
     EXPECT_FALSE(std::filesystem::exists(file.path));
     EXPECT_EQ(rig.dialogs.shown.size(), 2u);
     EXPECT_TRUE(rig.device->sends.empty());
     // The 702 of the device never targets the save dialog.
-    rig.dialogs.whileOpen.push_back([&] { rig.executor.CancelFileDialog(); });
+    rig.dialogs.whileOpen.push_back([&] { rig.files.CancelFileDialog(); });
     rig.dialogs.answers.push_back(file.path);
-    rig.executor.ReceiveRemoteScreen("ok", 2);
+    rig.files.ReceiveRemoteScreen("ok", 2);
     EXPECT_EQ(file.Content(), "ok");
 }
 
 TEST(ShowTestWindow, PlacesThePointerAndReplacesTheWindow) {
     FileRig rig;
-    rig.executor.ShowTestWindow(100, 200, 0);
-    EXPECT_EQ(rig.desktop.CallsOf("SetCursorPos"), Strings{"SetCursorPos(100,200)"});
+    rig.files.ShowTestWindow(100, 200, 0);
+    EXPECT_EQ(rig.desktop.CallsTo("MoveTo"), Strings{"MoveTo(100,200)"});
     EXPECT_TRUE(rig.testWindows.events.empty());
-    rig.executor.ShowTestWindow(30, 40, 1);
-    rig.executor.ShowTestWindow(50, 60, -5);
+    rig.files.ShowTestWindow(30, 40, 1);
+    rig.files.ShowTestWindow(50, 60, -5);
     EXPECT_EQ(rig.testWindows.events, (Strings{"Create#1(30,40)", "Destroy#1", "Create#2(50,60)"}));
     EXPECT_EQ(rig.desktop.Cursor().x, 50);
     EXPECT_EQ(rig.desktop.Cursor().y, 60);
 }
 
-TEST(ShowTestWindow, WindowIsDestroyedWithTheExecutor) {
+TEST(ShowTestWindow, WindowIsDestroyedWithTheFileExchange) {
+    InputRig rig;
     FakeTestWindows windows;
-    FakeDesktop desktop;
     {
-        CCommandExecutor executor(nullptr, &desktop);
-        executor.SetFileExchangeServices(nullptr, &windows);
-        executor.ShowTestWindow(1, 2, 1);
-        // Without dialogs the file commands do nothing.
-        executor.SendFileToDevice(false);
-        executor.ReceiveRemoteScreen("x", 1);
-        executor.CancelFileDialog();
+        CFileExchange files(rig.dialogs, windows, rig.desktop, rig.window, rig.server);
+        files.ShowTestWindow(1, 2, 1);
     }
     EXPECT_EQ(windows.events, (Strings{"Create#1(1,2)", "Destroy#1"}));
 }

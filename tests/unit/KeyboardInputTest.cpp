@@ -1,126 +1,133 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
-#include "fakes/FakeDesktop.h"
-#include "protocol/CommandExecutor.h"
+#include "fakes/FakeKeyboard.h"
+#include "input/KeyMap.h"
+#include "input/KeyboardInput.h"
 
 namespace {
 
 using Calls = std::vector<std::string>;
 
-std::string Down(int vk) {
-    return "keybd_event(" + std::to_string(vk) + ",69,0)";
+// A key by its name, or a layout key as "L" and its number.
+std::string Down(const std::string& key) {
+    return "KeyDown(" + key + ")";
 }
-std::string Up(int vk) {
-    return "keybd_event(" + std::to_string(vk) + ",69,2)";
+std::string Up(const std::string& key) {
+    return "KeyUp(" + key + ")";
 }
 
 struct Keyboard {
-    // Key strokes and posted messages, in order.
-    Calls Injected() const {
-        Calls out;
-        for (const std::string& call : desktop.Calls()) {
-            if (call.rfind("keybd_event", 0) == 0 || call.rfind("PostMessage", 0) == 0)
-                out.push_back(call);
-        }
-        return out;
-    }
-
-    FakeDesktop desktop;
-    CCommandExecutor executor{nullptr, &desktop, nullptr};
+    FakeKeyboard keyboard;
+    CKeyboardInput input{keyboard};
 };
 
 TEST(TypeCharacter, LowerAndUpperCase) {
     Keyboard k;
-    k.executor.TypeCharacter('a');
-    k.executor.TypeCharacter('A');
-    k.executor.TypeCharacter('!');
-    EXPECT_EQ(k.Injected(), (Calls{Down(65), Up(65),                       // a
-                                   Down(16), Down(65), Up(65), Up(16),     // A
-                                   Down(16), Down(49), Up(49), Up(16)}));  // !
+    k.input.TypeCharacter('a');
+    k.input.TypeCharacter('A');
+    k.input.TypeCharacter('!');
+    EXPECT_EQ(k.keyboard.Injected(),
+              (Calls{Down("L65"), Up("L65"),                                 // a
+                     Down("Shift"), Down("L65"), Up("L65"), Up("Shift"),     // A
+                     Down("Shift"), Down("L49"), Up("L49"), Up("Shift")}));  // !
 }
 
 TEST(TypeCharacter, OnlyTheLowByteCounts) {
     Keyboard k;
-    k.executor.TypeCharacter(0x100 + 'b');
-    EXPECT_EQ(k.desktop.CallsOf("VkKeyScanA"), Calls{"VkKeyScanA(98)"});
-    EXPECT_EQ(k.Injected(), (Calls{Down(66), Up(66)}));
+    k.input.TypeCharacter(0x100 + 'b');
+    EXPECT_EQ(k.keyboard.Questions(), Calls{"KeyForCharacter(98)"});
+    EXPECT_EQ(k.keyboard.Injected(), (Calls{Down("L66"), Up("L66")}));
 }
 
 TEST(TypeCharacter, AltGrCharacterIsTypedWithCtrlAndAlt) {
     Keyboard k;
-    k.desktop.SetLayout('@', 0x0651);  // Ctrl+Alt+Q, as on a German layout
-    k.executor.TypeCharacter('@');
-    EXPECT_EQ(k.Injected(), (Calls{Down(164), Down(17), Down(81), Up(81), Up(17), Up(164)}));
+    // Ctrl+Alt+Q, as on a German layout.
+    k.keyboard.SetLayout('@', Key::Layout('Q'), FakeKeyboard::kControl | FakeKeyboard::kAlt);
+    k.input.TypeCharacter('@');
+    EXPECT_EQ(k.keyboard.Injected(), (Calls{Down("Alt"), Down("Control"), Down("L81"), Up("L81"),
+                                            Up("Control"), Up("Alt")}));
 }
 
-TEST(TypeCharacter, CharacterTheLayoutCannotProduceIsIgnored) {
+TEST(TypeCharacter, CharacterTheLayoutCannotProduceIsDropped) {
     Keyboard k;
-    k.executor.TypeCharacter(0xE9);
-    k.executor.PressKey(0xE9, true, 4);
-    EXPECT_EQ(k.desktop.CallsOf("VkKeyScanA").size(), 2u);
-    EXPECT_TRUE(k.Injected().empty());
+    k.input.TypeCharacter(0xE9);
+    k.input.PressKey(0xE9, true, 4);
+    EXPECT_EQ(k.keyboard.Questions(), (Calls{"KeyForCharacter(233)", "KeyForCharacter(233)"}));
+    // Neither typed some other way nor pressed with its modifiers.
+    EXPECT_TRUE(k.keyboard.Injected().empty());
 }
 
 TEST(PressKey, CharacterWithModifiers) {
     Keyboard k;
-    k.executor.PressKey('a', true, 4);  // Ctrl+a
-    k.executor.PressKey('A', true, 4);  // the layout's Shift is added
-    EXPECT_EQ(k.Injected(), (Calls{Down(17), Down(65), Up(65), Up(17),  //
-                                   Down(17), Down(16), Down(65), Up(65), Up(16), Up(17)}));
+    k.input.PressKey('a', true, 4);  // Ctrl+a
+    k.input.PressKey('A', true, 4);  // the layout's Shift is added
+    EXPECT_EQ(k.keyboard.Injected(),
+              (Calls{Down("Control"), Down("L65"), Up("L65"), Up("Control"),  //
+                     Down("Control"), Down("Shift"), Down("L65"), Up("L65"), Up("Shift"),
+                     Up("Control")}));
 }
 
 TEST(PressKey, ModifiersPressInFixedOrderAndReleaseInReverse) {
     Keyboard k;
-    k.executor.PressKey(122, false, 15 | 0x70);  // F1 with every modifier; other bits ignored
-    EXPECT_EQ(k.Injected(), (Calls{Down(91), Down(164), Down(17), Down(16), Down(112), Up(112),
-                                   Up(16), Up(17), Up(164), Up(91)}));
+    k.input.PressKey(122, false, 15 | 0x70);  // F1 with every modifier; other bits ignored
+    EXPECT_EQ(k.keyboard.Injected(),
+              (Calls{Down("Win"), Down("Alt"), Down("Control"), Down("Shift"), Down("F1"), Up("F1"),
+                     Up("Shift"), Up("Control"), Up("Alt"), Up("Win")}));
 }
 
 TEST(PressKey, AltTabAlwaysGetsShift) {
-    Keyboard k;
-    k.executor.PressKey(9, false, 2);
-    EXPECT_EQ(k.Injected(), (Calls{Down(164), Down(16), Down(9), Up(9), Up(16), Up(164)}));
+    const Calls expected{Down("Alt"), Down("Shift"), Down("Tab"),
+                         Up("Tab"),   Up("Shift"),   Up("Alt")};
+    Keyboard key;
+    key.input.PressKey(9, false, ModAlt);
+    EXPECT_EQ(key.keyboard.Injected(), expected);
+    Keyboard character;
+    character.input.PressKey('\t', true, ModAlt);
+    EXPECT_EQ(character.keyboard.Injected(), expected);
 }
 
 TEST(PressKey, WindowsKeyAloneAndWithShift) {
     Keyboard k;
-    k.executor.PressKey(' ', true, 1);
-    EXPECT_EQ(k.Injected(), (Calls{Down(91), Up(91)}));
-    k.desktop.ClearCalls();
-    k.executor.PressKey(' ', true, 9);
-    EXPECT_EQ(k.Injected(), (Calls{Down(91), Down(16), Down(32), Up(32), Up(16), Up(91)}));
+    k.input.PressKey(' ', true, ModWin);
+    EXPECT_EQ(k.keyboard.Injected(), (Calls{Down("Win"), Up("Win")}));
+    k.keyboard.calls.clear();
+    k.input.PressKey(' ', true, ModWin | ModShift);
+    EXPECT_EQ(k.keyboard.Injected(), (Calls{Down("Win"), Down("Shift"), Down("Space"), Up("Space"),
+                                            Up("Shift"), Up("Win")}));
 }
 
-TEST(PressKey, CtrlAltBackspaceBroadcastsTheHotKeyAndPressesNothing) {
+TEST(PressKey, CtrlAltBackspaceRequestsSecureAttentionAndPressesNothing) {
     Keyboard k;
-    k.executor.PressKey(8, true, 6);
-    k.executor.PressKey(8, true, 15);
-    const std::string broadcast = "PostMessage(0xffff,786,0x0,0x2e0003)";
-    EXPECT_EQ(k.Injected(), (Calls{broadcast, broadcast}));
-    k.desktop.ClearCalls();
-    k.executor.PressKey(8, true, 4);  // Ctrl alone is an ordinary stroke
-    EXPECT_EQ(k.Injected(), (Calls{Down(17), Down(8), Up(8), Up(17)}));
+    k.input.PressKey('\b', true, ModCtrl | ModAlt);
+    k.input.PressKey('\b', true, ModWin | ModAlt | ModCtrl | ModShift);
+    EXPECT_EQ(k.keyboard.Injected(), (Calls{"SecureAttention", "SecureAttention"}));
+    k.keyboard.calls.clear();
+    k.input.PressKey('\b', true, ModCtrl);  // Ctrl alone is an ordinary stroke
+    EXPECT_EQ(k.keyboard.Injected(),
+              (Calls{Down("Control"), Down("Backspace"), Up("Backspace"), Up("Control")}));
 }
 
 TEST(PressKey, SpecialKeysThroughTheMap) {
-    Keyboard k;
-    EXPECT_EQ(k.executor.m_keyMap.size(), 30u);
-    const std::pair<int, int> samples[] = {{122, 112}, {106, 127}, {123, 37},  {126, 38},
-                                           {53, 27},   {76, 13},   {998, 175}, {999, 173}};
-    for (const auto& [code, vk] : samples) {
-        k.desktop.ClearCalls();
-        k.executor.PressKey(code, false, 0);
-        EXPECT_EQ(k.Injected(), (Calls{Down(vk), Up(vk)})) << "device code " << code;
+    EXPECT_EQ(MakeDeviceKeyMap().size(), 30u);
+    const std::pair<int, const char*> samples[] = {
+        {122, "F1"},    {106, "F16"},  {123, "Left"},     {126, "Up"},
+        {53, "Escape"}, {76, "Enter"}, {998, "VolumeUp"}, {999, "VolumeMute"}};
+    for (const auto& [code, name] : samples) {
+        Keyboard k;
+        k.input.PressKey(code, false, 0);
+        EXPECT_EQ(k.keyboard.calls, (Calls{Down(name), Up(name)})) << "device code " << code;
     }
 }
 
 TEST(PressKey, DeviceCodeNotInTheMapIsIgnored) {
     Keyboard k;
-    for (int code : {0, -1, 8, 65, 1000, 0x7fffffff}) k.executor.PressKey(code, false, 15);
-    EXPECT_TRUE(k.desktop.Calls().empty());
+    // 8 is backspace as a character, but no device key code.
+    for (int code : {0, -1, 8, 65, 1000, 0x7fffffff}) k.input.PressKey(code, false, 15);
+    EXPECT_TRUE(k.keyboard.calls.empty());
 }
 
 }  // namespace
