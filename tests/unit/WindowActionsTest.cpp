@@ -15,45 +15,62 @@ struct Actions : WindowRig {
         windows.Add(0x10, "Editor").iconic = true;
         windows.Add(0x11, "Mail");
         windows.foreground = 0x11;
-        executor.SendWindowList(false);
+        registry.SendWindowList(false);
         Received();
     }
+    // The list that follows an action, from the window's timer.
+    std::string NextList() {
+        registry.SendWindowList(false);
+        return Received();
+    }
+    // An activation already pending, and a clean record of calls and timers.
+    void Pending(const std::string& title) {
+        registry.ActivateApplication(KeyOf(title));
+        windows.calls.clear();
+        window.timersArmed = 0;
+    }
+    const std::string both = ":" + KeyOf("Editor") + ":" + KeyOf("Mail") + "\n";
 };
 
 TEST(ActivateApplication, RestoresAMinimisedWindowThenBringsItForward) {
     Actions a;
-    a.executor.ActivateApplication(KeyOf("Editor"));
+    a.registry.ActivateApplication(KeyOf("Editor"));
     EXPECT_EQ(a.windows.calls, (Calls{"ShowWindow(16,SW_RESTORE)", "SetForegroundWindow(16)"}));
-    EXPECT_EQ(a.executor.m_pendingForeground, 0x10u);
     EXPECT_EQ(a.window.timersArmed, 1);
     EXPECT_EQ(a.Received(), "");  // no direct answer
+    // The list that follows names it without asking the system again.
+    a.windows.foreground = 0x11;
+    EXPECT_EQ(a.NextList(), "124:0" + a.both);
+    EXPECT_EQ(a.windows.enumerations, 1);
 }
 
 TEST(ActivateApplication, AWindowThatIsNotMinimisedIsOnlyBroughtForward) {
     Actions a;
-    a.executor.ActivateApplication(KeyOf("Mail"));
+    a.registry.ActivateApplication(KeyOf("Mail"));
     EXPECT_EQ(a.windows.calls, Calls{"SetForegroundWindow(17)"});
 }
 
 TEST(ActivateApplication, TheListAfterwardsNamesTheWindowEvenIfTheSystemRefused) {
     Actions a;
     a.windows.windows[0].handle = 0x99;  // the window has gone since the list
-    a.executor.ActivateApplication(KeyOf("Editor"));
+    a.registry.ActivateApplication(KeyOf("Editor"));
     EXPECT_EQ(a.windows.foreground, 0x11u);
-    a.executor.SendWindowList(false);
-    EXPECT_EQ(a.Received(), "124:0:" + KeyOf("Editor") + ":" + KeyOf("Mail") + "\n");
+    EXPECT_EQ(a.NextList(), "124:0" + a.both);
 }
 
 TEST(ActivateApplication, AnUnlistedKeyIsAPathToOpen) {
     Actions a;
-    a.executor.m_pendingForeground = 0x11;
-    a.executor.ActivateApplication(KeyOf("C:\\Program Files\\Editor\\editor.exe"));
+    a.Pending("Mail");
+    a.registry.ActivateApplication(KeyOf("C:\\Program Files\\Editor\\editor.exe"));
     EXPECT_EQ(a.windows.calls,
               Calls{"ShellExecuteA(2304,open,C:\\Program Files\\Editor\\editor.exe)"});
-    EXPECT_EQ(a.executor.m_pendingForeground, 0u);
     EXPECT_EQ(a.window.timersArmed, 1);
+    // The pending window is forgotten: the next list asks the system.
+    a.windows.foreground = 0x10;
+    EXPECT_EQ(a.NextList(), "124:0" + a.both);
+    EXPECT_EQ(a.windows.enumerations, 2);
     // Junk is decoded as far as it goes and handed over all the same.
-    a.executor.ActivateApplication("garbage");
+    a.registry.ActivateApplication("garbage");
     EXPECT_EQ(a.windows.calls.back(), "ShellExecuteA(2304,open,)");
     EXPECT_EQ(a.window.timersArmed, 2);
 }
@@ -61,25 +78,28 @@ TEST(ActivateApplication, AnUnlistedKeyIsAPathToOpen) {
 TEST(ActivateApplication, AKeyDroppedByALaterListIsTakenAsAPath) {
     Actions a;
     a.windows.windows.erase(a.windows.windows.begin());
-    a.executor.SendWindowList(false);
+    a.registry.SendWindowList(false);
     a.windows.calls.clear();
-    a.executor.ActivateApplication(KeyOf("Editor"));
+    a.registry.ActivateApplication(KeyOf("Editor"));
     EXPECT_EQ(a.windows.calls, Calls{"ShellExecuteA(2304,open,Editor)"});
 }
 
 TEST(CloseApplication, BringsForwardThenAsksToClose) {
     Actions a;
-    a.executor.m_pendingForeground = 0x10;
-    a.executor.CloseApplication(KeyOf("Mail"));
+    a.Pending("Editor");
+    a.registry.CloseApplication(KeyOf("Mail"));
     EXPECT_EQ(a.windows.calls, (Calls{"SetForegroundWindow(17)", "PostMessageA(17,WM_CLOSE)"}));
-    EXPECT_EQ(a.executor.m_pendingForeground, 0x10u);
     EXPECT_EQ(a.window.timersArmed, 1);
+    // Closing leaves a pending activation as it was.
+    EXPECT_EQ(a.windows.foreground, 0x11u);
+    EXPECT_EQ(a.NextList(), "124:0" + a.both);
+    EXPECT_EQ(a.windows.enumerations, 1);
 }
 
 TEST(CloseApplication, AnUnknownKeyDoesNothing) {
     Actions a;
-    a.executor.CloseApplication(KeyOf("Nothing"));
-    a.executor.CloseApplication("C:\\x.exe");
+    a.registry.CloseApplication(KeyOf("Nothing"));
+    a.registry.CloseApplication("C:\\x.exe");
     EXPECT_TRUE(a.windows.calls.empty());
     EXPECT_EQ(a.window.timersArmed, 0);
 }

@@ -20,12 +20,12 @@ uint16_t Read16(const Bytes& b, size_t at) {
     return static_cast<uint16_t>(b[at] | b[at + 1] << 8);
 }
 
-// writeBMP of one icon on the fake's screen.
+// WriteBmp of one icon on the fake's screen.
 struct Writer {
     explicit Writer(Icon icon) { windows.icons["icon"] = icon; }
     Bytes Write() {
         Bytes bmp;
-        windows.WithFileIcon("icon", [&](IDeviceBitmap& b) { bmp = writeBMP(b, windows); });
+        windows.WithFileIcon("icon", [&](IDeviceBitmap& b) { bmp = WriteBmp(b, windows); });
         return bmp;
     }
     FakeWindowSystem windows;
@@ -134,14 +134,14 @@ struct Icons : WindowRig {
         windows.Add(0x10, "a.txt", 7);
         windows.Add(0x11, "b.txt", 7);
         windows.Add(0x12, "Locked", 9);
-        executor.SendWindowList(false);
+        registry.SendWindowList(false);
         Received();
     }
 };
 
 TEST(SendWindowIcon, HeaderKeyPathLengthThenTheBmpInOneSend) {
     Icons i;
-    i.executor.SendWindowIcon(KeyOf("b.txt"));
+    i.registry.SendWindowIcon(KeyOf("b.txt"));
     const std::string header =
         "439:" + KeyOf("b.txt") + ":" + KeyOf("C:\\windows\\notepad.exe") + ":4150\n";
     const std::string sent = i.Received();
@@ -154,32 +154,32 @@ TEST(SendWindowIcon, HeaderKeyPathLengthThenTheBmpInOneSend) {
 
 TEST(SendWindowIcon, OnlyKeysOfTheLastListAreAnswered) {
     Icons i;
-    i.executor.SendWindowIcon(KeyOf("C:\\windows\\notepad.exe"));  // a path, not a key
-    i.executor.SendWindowIcon(KeyOf("Nothing"));
+    i.registry.SendWindowIcon(KeyOf("C:\\windows\\notepad.exe"));  // a path, not a key
+    i.registry.SendWindowIcon(KeyOf("Nothing"));
     EXPECT_EQ(i.Received(), "");
     EXPECT_TRUE(i.windows.CallsOf("ExtractIconA").empty());
     // A window gone since the list still answers until the next enumeration.
     i.windows.windows.erase(i.windows.windows.begin());
-    i.executor.SendWindowIcon(KeyOf("a.txt"));
+    i.registry.SendWindowIcon(KeyOf("a.txt"));
     EXPECT_NE(i.Received(), "");
-    i.executor.SendWindowList(false);
+    i.registry.SendWindowList(false);
     i.Received();
-    i.executor.SendWindowIcon(KeyOf("a.txt"));
+    i.registry.SendWindowIcon(KeyOf("a.txt"));
     EXPECT_EQ(i.Received(), "");
 }
 
-TEST(SendWindowIcon, AProcessWithoutPathTriesTheEmptyPathAndKeepsIt) {
+TEST(SendWindowIcon, AProcessWithoutPathTriesTheEmptyPathWithoutReopeningIt) {
     Icons i;
-    i.executor.SendWindowIcon(KeyOf("Locked"));
+    i.registry.SendWindowIcon(KeyOf("Locked"));
     EXPECT_EQ(i.windows.CallsOf("ExtractIconA"), std::vector<std::string>{"ExtractIconA()"});
-    EXPECT_EQ(i.executor.m_processImage.at(9), "");
+    EXPECT_EQ(i.windows.opens[9], 1);  // only the list's enumeration opened it
     EXPECT_EQ(i.Received(), "");
 }
 
 TEST(SendWindowIcon, AFailedBitmapSendsNothing) {
     Icons i;
     i.windows.icons["C:\\windows\\notepad.exe"].linesCopied = 0;
-    i.executor.SendWindowIcon(KeyOf("a.txt"));
+    i.registry.SendWindowIcon(KeyOf("a.txt"));
     EXPECT_EQ(i.Received(), "");
     EXPECT_EQ(i.windows.messageBoxes.size(), 1u);
 }

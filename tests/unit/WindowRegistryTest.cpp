@@ -9,21 +9,24 @@ namespace {
 
 using Keys = std::vector<std::string>;
 
-Keys KeysOf(const CCommandExecutor& executor) {
+Keys KeysOf(const CWindowRegistry& registry) {
     Keys keys;
-    for (const auto& entry : executor.m_windowHandle) keys.push_back(entry.first);
+    for (const auto& entry : registry.Windows()) keys.push_back(entry.first);
     return keys;
 }
 
 TEST(WindowRegistry, KeysAreEncodedTitlesInByteOrder) {
     WindowRig rig;
+    rig.windows.images[7] = "a.exe";
+    rig.windows.images[8] = "d.exe";
     rig.windows.Add(0x10, "A", 7);
     rig.windows.Add(0x20, "d", 8);
-    rig.executor.RefreshWindowRegistry();
+    rig.registry.Refresh();
     // "|100" sorts before "|65": the order is that of the encoded keys, not of the titles.
-    EXPECT_EQ(KeysOf(rig.executor), (Keys{KeyOf("d"), KeyOf("A")}));
-    EXPECT_EQ(rig.executor.m_windowProcess.at(KeyOf("A")), 7u);
-    EXPECT_EQ(rig.executor.m_windowHandle.at(KeyOf("d")), 0x20u);
+    EXPECT_EQ(KeysOf(rig.registry), (Keys{KeyOf("d"), KeyOf("A")}));
+    EXPECT_EQ(rig.registry.ImagePathOf(KeyOf("A")), "a.exe");  // the key names its process
+    EXPECT_EQ(rig.registry.ImagePathOf(KeyOf("d")), "d.exe");
+    EXPECT_EQ(rig.registry.Windows().at(KeyOf("d")), 0x20u);
 }
 
 TEST(WindowRegistry, SkipsOwnedInvisibleUntitledAndTheProgramManager) {
@@ -33,8 +36,8 @@ TEST(WindowRegistry, SkipsOwnedInvisibleUntitledAndTheProgramManager) {
     rig.windows.Add(0x12, "");
     rig.windows.Add(0x13, "Program Manager");
     rig.windows.Add(0x14, "program manager");
-    rig.executor.RefreshWindowRegistry();
-    EXPECT_EQ(KeysOf(rig.executor), Keys{KeyOf("program manager")});
+    rig.registry.Refresh();
+    EXPECT_EQ(KeysOf(rig.registry), Keys{KeyOf("program manager")});
 }
 
 TEST(WindowRegistry, LaterWindowsOfATitleAreNumberedOrLeftOut) {
@@ -43,8 +46,8 @@ TEST(WindowRegistry, LaterWindowsOfATitleAreNumberedOrLeftOut) {
     rig.windows.Add(0x11, "Report");
     rig.windows.Add(0x12, "Report").hasChild = false;
     rig.windows.Add(0x13, "Report");
-    rig.executor.RefreshWindowRegistry();
-    const auto& handles = rig.executor.m_windowHandle;
+    rig.registry.Refresh();
+    const auto& handles = rig.registry.Windows();
     ASSERT_EQ(handles.size(), 3u);
     EXPECT_EQ(handles.at(KeyOf("Report")), 0x10u);
     EXPECT_EQ(handles.at(KeyOf("Report (2)")), 0x11u);
@@ -56,8 +59,8 @@ TEST(WindowRegistry, NumberingStepsOverATitleThatAlreadyCarriesANumber) {
     rig.windows.Add(0x10, "X (2)");
     rig.windows.Add(0x11, "X");
     rig.windows.Add(0x12, "X");
-    rig.executor.RefreshWindowRegistry();
-    const auto& handles = rig.executor.m_windowHandle;
+    rig.registry.Refresh();
+    const auto& handles = rig.registry.Windows();
     ASSERT_EQ(handles.size(), 3u);
     EXPECT_EQ(handles.at(KeyOf("X (2)")), 0x10u);
     EXPECT_EQ(handles.at(KeyOf("X")), 0x11u);
@@ -73,8 +76,8 @@ TEST(WindowRegistry, TitlesTooLongToEncodeEndTheDuplicateRule) {
     rig.windows.Add(0x12, edge);
     rig.windows.Add(0x13, edge);
     rig.windows.Add(0x14, "Next");
-    rig.executor.RefreshWindowRegistry();
-    const auto& handles = rig.executor.m_windowHandle;
+    rig.registry.Refresh();
+    const auto& handles = rig.registry.Windows();
     EXPECT_EQ(handles.size(), 3u);
     EXPECT_EQ(handles.at("-1|-2"), 0x10u);
     EXPECT_EQ(handles.at(KeyOf(edge)), 0x12u);
@@ -83,17 +86,18 @@ TEST(WindowRegistry, TitlesTooLongToEncodeEndTheDuplicateRule) {
 
 TEST(WindowRegistry, ChangedMeansADifferentNumberOfWindows) {
     WindowRig rig;
-    EXPECT_FALSE(rig.executor.RefreshWindowRegistry());  // empty before and after
+    rig.windows.images[1] = "C:\\one.exe";
+    EXPECT_FALSE(rig.registry.Refresh());  // empty before and after
     rig.windows.Add(0x10, "One");
     rig.windows.Add(0x11, "Two");
-    EXPECT_TRUE(rig.executor.RefreshWindowRegistry());
+    EXPECT_TRUE(rig.registry.Refresh());
     rig.windows.windows[1] = FakeWindowSystem::Window{0x12, "Three", 1};
-    EXPECT_FALSE(rig.executor.RefreshWindowRegistry());
-    EXPECT_EQ(KeysOf(rig.executor), (Keys{KeyOf("One"), KeyOf("Three")}));
+    EXPECT_FALSE(rig.registry.Refresh());
+    EXPECT_EQ(KeysOf(rig.registry), (Keys{KeyOf("One"), KeyOf("Three")}));
+    EXPECT_EQ(rig.registry.ImagePathOf(KeyOf("One")), "C:\\one.exe");
     rig.windows.windows.clear();
-    EXPECT_TRUE(rig.executor.RefreshWindowRegistry());
-    EXPECT_TRUE(rig.executor.m_windowProcess.empty());
-    EXPECT_TRUE(rig.executor.m_processImage.empty());
+    EXPECT_TRUE(rig.registry.Refresh());
+    EXPECT_EQ(rig.registry.ImagePathOf(KeyOf("One")), "");
 }
 
 TEST(WindowRegistry, ImagePathsAreReadOncePerProcessAndRetriedWhenUnreadable) {
@@ -104,24 +108,27 @@ TEST(WindowRegistry, ImagePathsAreReadOncePerProcessAndRetriedWhenUnreadable) {
     rig.windows.Add(0x12, "Locked 1", 9);
     rig.windows.Add(0x13, "Locked 2", 9);
     rig.windows.Add(0x14, "Locked 3", 9);
-    rig.executor.RefreshWindowRegistry();
+    rig.registry.Refresh();
     EXPECT_EQ(rig.windows.opens[7], 1);
     EXPECT_EQ(rig.windows.opens[9], 3);
-    EXPECT_EQ(rig.executor.m_processImage,
-              (std::map<uint32_t, std::string>{{7, "C:\\windows\\notepad.exe"}}));
+    EXPECT_EQ(rig.registry.ImagePathOf(KeyOf("a.txt")), "C:\\windows\\notepad.exe");
+    EXPECT_EQ(rig.registry.ImagePathOf(KeyOf("b.txt")), "C:\\windows\\notepad.exe");
+    EXPECT_EQ(rig.registry.ImagePathOf(KeyOf("Locked 2")), "");
     // The windows of the process that can't be opened are listed all the same.
-    EXPECT_EQ(rig.executor.m_windowProcess.size(), 5u);
+    EXPECT_EQ(rig.registry.Windows().size(), 5u);
 }
 
-TEST(WindowRegistry, WithoutAWindowSystemTheRegistryStaysEmpty) {
-    ServerRig server;
-    CCommandExecutor executor{&server.server};
-    EXPECT_FALSE(executor.RefreshWindowRegistry());
-    EXPECT_FALSE(executor.SendWindowList(false));
-    executor.SendWindowIcon("-1|-2");
-    executor.ActivateApplication("-1|-2");
-    executor.CloseApplication("-1|-2");
-    EXPECT_TRUE(executor.m_windowHandle.empty());
+TEST(WindowRegistry, EachRefreshReadsTheProgramsAfresh) {
+    WindowRig rig;
+    rig.windows.images[7] = "C:\\old.exe";
+    rig.windows.Add(0x10, "Doc", 7);
+    rig.registry.Refresh();
+    // The process id now belongs to another program.
+    rig.windows.images[7] = "C:\\new.exe";
+    rig.registry.Refresh();
+    EXPECT_EQ(rig.windows.opens[7], 2);
+    EXPECT_EQ(rig.registry.ImagePathOf(KeyOf("Doc")), "C:\\new.exe");
+    EXPECT_EQ(rig.registry.ImagePathOf(KeyOf("Gone")), "");
 }
 
 }  // namespace
