@@ -16,8 +16,10 @@ constexpr char kNoBits[] = "writeBMP::GetDIB error";
 
 // Icons are small; this only keeps a corrupt description from asking for gigabytes.
 constexpr uint64_t kMaxPixelBytes = 64u * 1024 * 1024;
-// GetDIBits may write the three masks of a bit-field format behind the header.
-constexpr uint32_t kColourTableSlack = 3;
+// GetDIBits fills a colour table from the bits per pixel alone, whatever the planes say, and
+// may write the three masks of a bit-field format behind the header: room for the largest
+// table of any format and the masks.
+constexpr uint32_t kColourTableRoom = 256 + 3;
 
 // Offsets inside the 40-byte information header.
 constexpr size_t kInfoWidth = 4;
@@ -107,7 +109,7 @@ std::vector<uint8_t> WriteBmp(IDeviceBitmap& bitmap, std::string* failure) {
     // The header's size formula falls short of the padded rows for 1-bit bitmaps of some
     // widths; the buffer takes whichever is larger.
     const uint64_t pixelBytes = std::max(layout.imageSize, layout.rowsSize);
-    std::vector<uint8_t> info(kBmpInfoHeaderSize + 4 * (layout.colours + kColourTableSlack));
+    std::vector<uint8_t> info(kBmpInfoHeaderSize + 4 * kColourTableRoom);
     std::vector<uint8_t> pixels;
     if (!Allocate(&pixels, pixelBytes)) {
         *failure = kNoMemory;
