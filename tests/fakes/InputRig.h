@@ -13,6 +13,7 @@
 #include "fakes/FakeSockets.h"
 #include "fakes/FakeSound.h"
 #include "fakes/FakeTestWindows.h"
+#include "fakes/FakeTimers.h"
 #include "input/FileExchange.h"
 #include "input/KeyboardInput.h"
 #include "input/PointerInput.h"
@@ -22,6 +23,7 @@
 #include "platform/DnsSd.h"
 #include "protocol/CommandDispatcher.h"
 #include "protocol/CommandExecutor.h"
+#include "protocol/ModalNesting.h"
 #include "protocol/SessionGate.h"
 
 // A machine without a DNS-SD library: the server goes unadvertised.
@@ -83,15 +85,17 @@ struct InputRig : ISessionGate, IServerEvents {
     FakeSocketFactory sockets;
     FakeSound sound;
     AbsentDnsSd dnsSd;
+    FakeTimers timers;
+    CModalNesting modals;
     DiagnosticLog log{nullptr};
     std::vector<uint32_t> drops;
 
     CPointerInput pointer{desktop, desktop, window, clock};
     CKeyboardInput keys{keyboard};
-    CWindowRegistry registry{desktop, codePage, clock, window, server};
-    CFileExchange files{dialogs, testWindows, desktop, window, server};
+    CWindowRegistry registry{desktop, codePage, clock, window, server, modals};
+    CFileExchange files{dialogs, testWindows, desktop, window, server, modals};
     CCommandExecutor executor{CommandParts{pointer, keys, registry, files}};
     CCommandDispatcher dispatcher{executor, *this, sound};
     CConnectionServer server{
-        ConnectionServerServices{sockets, *this, sound, clock, dnsSd, log, dispatcher}};
+        ConnectionServerServices{sockets, *this, sound, clock, timers, dnsSd, log, dispatcher}};
 };

@@ -7,6 +7,7 @@
 #include "fakes/FakeDeviceLink.h"
 #include "fakes/FakeMainWindow.h"
 #include "fakes/FakeWindowSystem.h"
+#include "protocol/ModalNesting.h"
 
 // The window registry on a fake desktop, its link to a connected device recording each send.
 struct WindowRig {
@@ -19,7 +20,8 @@ struct WindowRig {
     FakeClock clock;
     FakeMainWindow window{0x900};
     FakeDeviceLink link;
-    CWindowRegistry registry{windows, codePage, clock, window, link};
+    CModalNesting modals;
+    CWindowRegistry registry{windows, codePage, clock, window, link, modals};
 };
 
 // The key of a title, as the device sees it.

@@ -247,7 +247,7 @@ TEST(ShowTestWindow, WindowIsDestroyedWithTheFileExchange) {
     InputRig rig;
     FakeTestWindows windows;
     {
-        CFileExchange files(rig.dialogs, windows, rig.desktop, rig.window, rig.server);
+        CFileExchange files(rig.dialogs, windows, rig.desktop, rig.window, rig.server, rig.modals);
         files.ShowTestWindow(1, 2, 1);
     }
     EXPECT_EQ(windows.events, (Strings{"Create#1(1,2)", "Destroy#1"}));

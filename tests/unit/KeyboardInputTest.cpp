@@ -52,11 +52,22 @@ TEST(TypeCharacter, AltGrCharacterIsTypedWithCtrlAndAlt) {
                                             Up("Control"), Up("Alt")}));
 }
 
-TEST(TypeCharacter, CharacterTheLayoutCannotProduceIsDropped) {
+TEST(TypeCharacter, CharacterTheLayoutCannotProduceIsTypedWithoutAKey) {
     Keyboard k;
+    k.keyboard.RemoveFromLayout('(');  // as under Wine's virtual desktop
     k.input.TypeCharacter(0xE9);
+    k.input.TypeCharacter('(');
+    k.input.TypeCharacter('a');
+    // The layout's own characters still go through their keys.
+    EXPECT_EQ(k.keyboard.Injected(),
+              (Calls{"TypeUnmapped(233)", "TypeUnmapped(40)", Down("L65"), Up("L65")}));
+}
+
+TEST(PressKey, CharacterTheLayoutCannotProduceIsIgnoredWithModifiers) {
+    Keyboard k;
     k.input.PressKey(0xE9, true, 4);
-    EXPECT_EQ(k.keyboard.Questions(), (Calls{"KeyForCharacter(233)", "KeyForCharacter(233)"}));
+    k.input.PressKey(0x80, true, 0);
+    EXPECT_EQ(k.keyboard.Questions(), (Calls{"KeyForCharacter(233)", "KeyForCharacter(128)"}));
     // Neither typed some other way nor pressed with its modifiers.
     EXPECT_TRUE(k.keyboard.Injected().empty());
 }

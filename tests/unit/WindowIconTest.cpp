@@ -25,7 +25,9 @@ struct Writer {
     explicit Writer(Icon icon) { windows.icons["icon"] = icon; }
     Bytes Write() {
         Bytes bmp;
-        windows.WithFileIcon("icon", [&](IDeviceBitmap& b) { bmp = WriteBmp(b, windows); });
+        std::string failure;
+        windows.WithFileIcon("icon", [&](IDeviceBitmap& b) { bmp = WriteBmp(b, &failure); });
+        if (!failure.empty()) windows.ShowMessageBox(failure);
         return bmp;
     }
     FakeWindowSystem windows;
