@@ -41,14 +41,23 @@ TEST(ReplayLines, LinesAreCutAfter98Characters) {
     EXPECT_EQ(Read(std::string(1 << 20, 'z')), (Lines{std::string(98, 'z')}));
 }
 
+using Calls = std::vector<std::string>;
+
 TEST(PlayCommandsFromFile, MissingFileLeavesTheQueueAlone) {
     ServerRig rig;
-    rig.Start();
-    rig.server.m_lineQueue.push_back("2:1:1\n");
+    rig.SetPasswordEnabled(false);
+    auto device = rig.StartAndConnect();
+    // A line waits in the queue while the server is off.
+    rig.server.SetServerOn(false);
+    ServerRig::Send(*device, "2:1:1\n");
     EXPECT_FALSE(PlayCommandsFromFile(rig.server, "/nonexistent/tavrixCmds.txt"));
-    EXPECT_EQ(rig.server.m_lineQueue, (Lines{"2:1:1\n"}));
     EXPECT_TRUE(rig.executor.calls.empty());
     EXPECT_TRUE(rig.clock.sleeps.empty());
+    // It is still there, and alone.
+    rig.server.SetServerOn(true);
+    rig.server.ReplayLines({});
+    EXPECT_EQ(rig.executor.calls, Calls{"MoveCursorBy(1,1)"});
+    EXPECT_EQ(rig.clock.sleeps, std::vector<uint32_t>{23});
 }
 
 TEST(PlayCommandsFromFile, LinesAreDispatchedPacedWithTheGateWorkedOutPerLine) {
@@ -58,20 +67,23 @@ TEST(PlayCommandsFromFile, LinesAreDispatchedPacedWithTheGateWorkedOutPerLine) {
     rig.Start();
     EXPECT_TRUE(PlayCommandsFromFile(rig.server, file.path));
     // The first move was restricted; the password lifts the gate for the one after it.
-    EXPECT_EQ(rig.executor.calls, std::vector<std::string>{"MoveCursorBy(4,5)"});
-    EXPECT_TRUE(rig.server.m_authenticated);
+    EXPECT_EQ(rig.executor.calls, Calls{"MoveCursorBy(4,5)"});
+    EXPECT_TRUE(rig.server.IsAuthenticated());
     EXPECT_EQ(rig.clock.sleeps, (std::vector<uint32_t>{23, 23, 23, 23}));
-    EXPECT_TRUE(rig.server.m_lineQueue.empty());
+    // Nothing was left queued.
+    rig.server.ReplayLines({});
+    EXPECT_EQ(rig.executor.calls.size(), 1u);
+    EXPECT_EQ(rig.clock.sleeps.size(), 4u);
 }
 
 TEST(PlayCommandsFromFile, ReplayedLinesSkipTheFraming) {
     TempFile file;
     std::ofstream(file.path, std::ios::binary) << "700:5\n66";
     ServerRig rig;
-    rig.server.m_passwordEnabled = false;
+    rig.SetPasswordEnabled(false);
     rig.Start();
     EXPECT_TRUE(PlayCommandsFromFile(rig.server, file.path));
-    EXPECT_EQ(rig.server.m_payloadSize, -1);
+    EXPECT_FALSE(rig.server.Framer().InPayload());
     EXPECT_EQ(rig.clock.sleeps.size(), 2u);
 }
 
@@ -79,11 +91,16 @@ TEST(PlayCommandsFromFile, ServerOffKeepsTheLinesQueued) {
     TempFile file;
     std::ofstream(file.path, std::ios::binary) << "2:1:1";
     ServerRig rig;
+    rig.SetPasswordEnabled(false);
     rig.Start();
-    rig.server.m_serverOn = false;
+    rig.server.SetServerOn(false);
     EXPECT_TRUE(PlayCommandsFromFile(rig.server, file.path));
-    EXPECT_EQ(rig.server.m_lineQueue, (Lines{"2:1:1"}));
+    EXPECT_TRUE(rig.executor.calls.empty());
     EXPECT_TRUE(rig.clock.sleeps.empty());
+    rig.server.SetServerOn(true);
+    rig.server.ReplayLines({});
+    EXPECT_EQ(rig.executor.calls, Calls{"MoveCursorBy(1,1)"});
+    EXPECT_EQ(rig.clock.sleeps, std::vector<uint32_t>{23});
 }
 
 }  // namespace

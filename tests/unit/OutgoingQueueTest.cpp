@@ -4,6 +4,7 @@
 #include <string>
 
 #include "fakes/FakeBackloggedSocket.h"
+#include "fakes/ServerRig.h"
 #include "net/OutgoingQueue.h"
 #include "net/ServerSockets.h"
 
@@ -47,7 +48,8 @@ struct Connection {
         connection.OnSendReady();
     }
 
-    CConnectionSocket connection{nullptr, nullptr};
+    ServerRig rig;  // the server and log that a connection reports to; not reached here
+    CConnectionSocket connection{rig.server, rig.log, 1};
     FakeBackloggedSocket* socket;
     int reads = 0;
 };

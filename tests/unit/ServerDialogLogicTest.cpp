@@ -52,36 +52,24 @@ private:
     ServerRig& m_rig;
 };
 
-// The window list operation with a chosen answer.
-class ListExecutor : public CCommandExecutor {
-public:
-    ListExecutor() : CCommandExecutor(nullptr) {}
-    bool SendWindowList(bool onlyIfChanged) override {
-        lists.push_back(onlyIfChanged);
-        return changed;
-    }
-    bool changed = false;
-    std::vector<bool> lists;
-};
-
 class ServerDialogLogicTest : public ::testing::Test {
 protected:
     ServerDialogLogicTest() {
         settings.serverName = "Office PC";
         settings.password = "pw";
-        rig.server.m_serverOn = false;
+        rig.server.SetServerOn(false);
         rig.server.LoadServiceLibrary();
         ApplySettings(settings, rig.executor, rig.server, rig.dispatcher);
     }
 
     void TurnOn() {
-        rig.server.m_serverOn = true;
-        rig.server.StartServer(&rig.dispatcher);
+        rig.server.SetServerOn(true);
+        rig.Start();
     }
     Calls DnsCalls() const {
         Calls out;
         for (const std::string& c : rig.dnsSd.calls) {
-            if (c.rfind("Register", 0) == 0 || c.rfind("Deallocate", 0) == 0) out.push_back(c);
+            if (c.rfind("Register", 0) == 0 || c.rfind("Withdraw #", 0) == 0) out.push_back(c);
         }
         return out;
     }
@@ -89,8 +77,9 @@ protected:
     ServerRig rig;
     ServerSettings settings;
     FakeView view{settings, rig};
-    ListExecutor lists;
-    CServerDialogLogic logic{settings, rig.server, rig.dispatcher, lists, view};
+    // Asked for the window lists; the rig's executor is the one the settings reach.
+    RecordingExecutor lists;
+    CServerDialogLogic logic{settings, rig.server, lists, view};
 };
 
 TEST(StatusDisplay, OneRowPerServerState) {
@@ -137,26 +126,25 @@ TEST(DialogInteger, TakesWhatTheIntegerExchangeTakes) {
 }
 
 TEST_F(ServerDialogLogicTest, StatusFollowsTheServerAndTheDevice) {
-    logic.deviceName = "Phone";
+    logic.SetDeviceName("Phone");
+    view.calls.clear();
     logic.UpdateStatusDisplay();
     EXPECT_EQ(view.calls, (Calls{"Status Turn Server On/Off/146/Off", "Name No Device"}));
 
     TurnOn();
     rig.sockets.Connect();
-    rig.server.AcceptConnection();
+    logic.SetDeviceName("Phone");
     view.calls.clear();
-    logic.deviceName = "Phone";
     logic.UpdateStatusDisplay();
     // A connected device keeps its name; the name timeout is armed instead.
     EXPECT_EQ(view.calls,
               (Calls{"Status Turn Server Off/Connected/147/Connected", "SetTimer 1400 3000"}));
-    EXPECT_EQ(logic.deviceName, "Phone");
+    EXPECT_EQ(logic.DeviceName(), "Phone");
 }
 
 TEST_F(ServerDialogLogicTest, SilentDeviceIsUnknownAfterTheTimeout) {
     TurnOn();
     auto device = rig.sockets.Connect();
-    rig.server.AcceptConnection();
     view.calls.clear();
     logic.OnTimer(IDT_NAME_TIMEOUT);
     EXPECT_EQ(view.calls, (Calls{"KillTimer 1400", "Name (Unknown)"}));
@@ -164,13 +152,13 @@ TEST_F(ServerDialogLogicTest, SilentDeviceIsUnknownAfterTheTimeout) {
     // A device that has named itself keeps its name.
     logic.SetDeviceName("Phone");
     logic.OnTimer(IDT_NAME_TIMEOUT);
-    EXPECT_EQ(logic.deviceName, "Phone");
+    EXPECT_EQ(logic.DeviceName(), "Phone");
 
     // Gone before the timer fires: nothing to call unknown.
     ServerRig::Leave(*device);
     logic.SetDeviceName(kNoDevice);
     logic.OnTimer(IDT_NAME_TIMEOUT);
-    EXPECT_EQ(logic.deviceName, "No Device");
+    EXPECT_EQ(logic.DeviceName(), "No Device");
 }
 
 TEST_F(ServerDialogLogicTest, WindowListTimers) {
@@ -180,23 +168,22 @@ TEST_F(ServerDialogLogicTest, WindowListTimers) {
     view.calls.clear();
     logic.OnTimer(IDT_LIST_RETRY);
     EXPECT_EQ(view.calls, (Calls{"KillTimer 1403"}));
-    EXPECT_EQ(lists.lists, (std::vector<bool>{false, false}));
+    EXPECT_EQ(lists.calls, (Calls{"SendWindowList(false)", "SendWindowList(false)"}));
 
-    lists.changed = true;
+    lists.SetWindowListChanged(true);
     view.calls.clear();
     logic.OnTimer(IDT_LIST_AFTER_ACTION);
     EXPECT_EQ(view.calls, (Calls{"KillTimer 1402"}));
 
     // The poll stays armed and asks only while a device is there, and only for changes.
-    lists.lists.clear();
+    lists.calls.clear();
     view.calls.clear();
     logic.OnTimer(IDT_LIST_POLL);
-    EXPECT_TRUE(lists.lists.empty());
+    EXPECT_TRUE(lists.calls.empty());
     TurnOn();
     rig.sockets.Connect();
-    rig.server.AcceptConnection();
     logic.OnTimer(IDT_LIST_POLL);
-    EXPECT_EQ(lists.lists, (std::vector<bool>{true}));
+    EXPECT_EQ(lists.calls, Calls{"SendWindowList(true)"});
     EXPECT_EQ(view.calls, Calls{});
 
     logic.OnTimer(999);
@@ -217,15 +204,16 @@ TEST_F(ServerDialogLogicTest, StartupTimersAndHidingAtLaunch) {
 
 TEST_F(ServerDialogLogicTest, OnAndOffWithProtectionOnAsksNothing) {
     logic.OnServerOnOff();
-    EXPECT_TRUE(rig.server.m_serverOn);
-    EXPECT_EQ(rig.server.m_listeningPort, 12589);
+    EXPECT_TRUE(rig.server.IsServerOn());
+    EXPECT_TRUE(rig.server.IsListening());
+    EXPECT_EQ(rig.sockets.state.createdPorts, std::vector<int>{12589});
     EXPECT_EQ(DnsCalls(), (Calls{"Register Office PC #1"}));
     EXPECT_EQ(view.calls.front(), "Status Turn Server Off/On/145/Listening");
 
     logic.OnServerOnOff();
-    EXPECT_FALSE(rig.server.m_serverOn);
-    EXPECT_EQ(rig.server.m_listeningPort, -1);
-    EXPECT_EQ(DnsCalls(), (Calls{"Register Office PC #1", "Deallocate #1"}));
+    EXPECT_FALSE(rig.server.IsServerOn());
+    EXPECT_FALSE(rig.server.IsListening());
+    EXPECT_EQ(DnsCalls(), (Calls{"Register Office PC #1", "Withdraw #1"}));
     // Switching doesn't save.
     for (const std::string& c : view.calls) EXPECT_NE(c, "Save");
 }
@@ -233,7 +221,7 @@ TEST_F(ServerDialogLogicTest, OnAndOffWithProtectionOnAsksNothing) {
 TEST_F(ServerDialogLogicTest, TurningOnWithoutProtectionNeedsTheAcknowledgement) {
     settings.passwordEnabled = 0;
     logic.OnServerOnOff();
-    EXPECT_FALSE(rig.server.m_serverOn);
+    EXPECT_FALSE(rig.server.IsServerOn());
     EXPECT_EQ(view.calls, (Calls{"Confirm"}));
     EXPECT_TRUE(DnsCalls().empty());
     EXPECT_FALSE(settings.noPasswordAcknowledged);
@@ -241,7 +229,7 @@ TEST_F(ServerDialogLogicTest, TurningOnWithoutProtectionNeedsTheAcknowledgement)
     view.acknowledge = true;
     view.calls.clear();
     logic.OnServerOnOff();
-    EXPECT_TRUE(rig.server.m_serverOn);
+    EXPECT_TRUE(rig.server.IsServerOn());
     EXPECT_TRUE(settings.noPasswordAcknowledged);
     EXPECT_EQ((Calls{view.calls[0], view.calls[1]}), (Calls{"Confirm", "Save"}));
 
@@ -249,7 +237,7 @@ TEST_F(ServerDialogLogicTest, TurningOnWithoutProtectionNeedsTheAcknowledgement)
     logic.OnServerOnOff();
     view.calls.clear();
     logic.OnServerOnOff();
-    EXPECT_TRUE(rig.server.m_serverOn);
+    EXPECT_TRUE(rig.server.IsServerOn());
     for (const std::string& c : view.calls) EXPECT_NE(c, "Confirm");
 }
 
@@ -266,15 +254,14 @@ TEST_F(ServerDialogLogicTest, ProtectionChangesRenewTheAdvertisement) {
     view.acknowledge = true;
     logic.OnPasswordCheckBox();
     EXPECT_EQ(settings.passwordEnabled, 0);
-    EXPECT_EQ(DnsCalls(),
-              (Calls{"Register Office PC #1", "Deallocate #1", "Register Office PC #2"}));
-    EXPECT_EQ(rig.dnsSd.registrations.back().txt.back(), '0');
+    EXPECT_EQ(DnsCalls(), (Calls{"Register Office PC #1", "Withdraw #1", "Register Office PC #2"}));
+    EXPECT_FALSE(rig.dnsSd.registrations.back().passwordEnabled);
 
     // Ticking it again asks nothing and advertises the flag at once.
     view.calls.clear();
     logic.OnPasswordCheckBox();
     EXPECT_EQ(view.calls, (Calls{"Save"}));
-    EXPECT_EQ(rig.dnsSd.registrations.back().txt.back(), '1');
+    EXPECT_TRUE(rig.dnsSd.registrations.back().passwordEnabled);
     EXPECT_EQ(rig.dnsSd.live.size(), 1u);
 }
 
@@ -286,17 +273,16 @@ TEST_F(ServerDialogLogicTest, UntickingWhileOffAsksLaterAndAdvertisesNothing) {
     EXPECT_TRUE(DnsCalls().empty());
     logic.OnServerOnOff();
     EXPECT_EQ(view.calls.back(), "Confirm");
-    EXPECT_FALSE(rig.server.m_serverOn);
+    EXPECT_FALSE(rig.server.IsServerOn());
 }
 
 TEST_F(ServerDialogLogicTest, SetPasswordWhileConnectedStoresButDoesNotAdvertise) {
     TurnOn();
     rig.sockets.Connect();
-    rig.server.AcceptConnection();
     settings.password = "new";
     logic.RenewAdvertisement();
-    EXPECT_EQ(rig.server.m_password, "new");
-    EXPECT_EQ(DnsCalls(), (Calls{"Register Office PC #1", "Deallocate #1"}));
+    EXPECT_EQ(rig.server.Config().password, "new");
+    EXPECT_EQ(DnsCalls(), (Calls{"Register Office PC #1", "Withdraw #1"}));
 }
 
 TEST_F(ServerDialogLogicTest, ApplyWithTheSameNameAdvertisesItWithOneBlank) {
@@ -304,12 +290,14 @@ TEST_F(ServerDialogLogicTest, ApplyWithTheSameNameAdvertisesItWithOneBlank) {
     settings.port = 12600;
     logic.OnApplyNamePort();
     EXPECT_EQ(DnsCalls(),
-              (Calls{"Register Office PC #1", "Deallocate #1", "Register Office PC  #2"}));
+              (Calls{"Register Office PC #1", "Withdraw #1", "Register Office PC  #2"}));
     EXPECT_EQ(rig.dnsSd.registrations.back().name, "Office PC ");
-    EXPECT_EQ(rig.dnsSd.registrations.back().port, (std::vector<uint8_t>{0x31, 0x38}));
-    EXPECT_EQ(rig.server.m_listeningPort, 12600);
+    EXPECT_EQ(rig.dnsSd.registrations.back().port, 12600);
+    EXPECT_EQ(rig.sockets.state.createdPorts, (std::vector<int>{12589, 12600}));
+    EXPECT_TRUE(rig.server.IsListening());
     // The blank is only for the advertisement: the greeting keeps the real name.
-    EXPECT_EQ(rig.server.m_serverName, "Office PC");
+    EXPECT_EQ(rig.server.Config().serverName, "Office PC");
+    EXPECT_EQ(rig.sockets.Connect()->sends.front(), "1000:Office PC:1:1.0 PC\n");
 }
 
 TEST_F(ServerDialogLogicTest, ApplyWithANewNameAdvertisesItAsItIs) {
@@ -317,26 +305,26 @@ TEST_F(ServerDialogLogicTest, ApplyWithANewNameAdvertisesItAsItIs) {
     view.typedName = "Den";
     logic.OnApplyNamePort();
     EXPECT_EQ(rig.dnsSd.registrations.back().name, "Den");
-    EXPECT_EQ(rig.server.m_serverName, "Den");
+    EXPECT_EQ(rig.server.Config().serverName, "Den");
 }
 
 TEST_F(ServerDialogLogicTest, ApplyWhileConnectedOnlyStores) {
     TurnOn();
     rig.sockets.Connect();
-    rig.server.AcceptConnection();
     settings.port = 12600;
     logic.OnApplyNamePort();
-    EXPECT_EQ(rig.server.m_port, 12600);
-    EXPECT_EQ(rig.server.m_listeningPort, 12589);
+    EXPECT_EQ(rig.server.Config().port, 12600);
+    EXPECT_EQ(rig.sockets.state.createdPorts, std::vector<int>{12589});
     EXPECT_TRUE(rig.server.IsConnected());
-    EXPECT_EQ(DnsCalls(), (Calls{"Register Office PC #1", "Deallocate #1"}));
+    EXPECT_EQ(DnsCalls(), (Calls{"Register Office PC #1", "Withdraw #1"}));
 }
 
 TEST_F(ServerDialogLogicTest, ApplyWhileOffOnlyStores) {
     settings.port = 12600;
     logic.OnApplyNamePort();
-    EXPECT_EQ(rig.server.m_port, 12600);
-    EXPECT_EQ(rig.server.m_listeningPort, -1);
+    EXPECT_EQ(rig.server.Config().port, 12600);
+    EXPECT_FALSE(rig.server.IsListening());
+    EXPECT_TRUE(rig.sockets.state.createdPorts.empty());
     EXPECT_TRUE(DnsCalls().empty());
 }
 
@@ -344,13 +332,13 @@ TEST_F(ServerDialogLogicTest, ApplyMovesTheListeningPortWithoutTheLibrary) {
     ServerRig bare;
     bare.dnsSd.present = false;
     bare.server.LoadServiceLibrary();
-    bare.server.m_port = 12589;
-    bare.server.StartServer(&bare.dispatcher);
+    bare.Start();
     settings.port = 12600;
     FakeView bareView{settings, bare};
-    CServerDialogLogic bareLogic{settings, bare.server, bare.dispatcher, lists, bareView};
+    CServerDialogLogic bareLogic{settings, bare.server, lists, bareView};
     bareLogic.OnApplyNamePort();
-    EXPECT_EQ(bare.server.m_listeningPort, 12600);
+    EXPECT_EQ(bare.sockets.state.createdPorts, (std::vector<int>{12589, 12600}));
+    EXPECT_TRUE(bare.server.IsListening());
     EXPECT_TRUE(bare.dnsSd.registrations.empty());
 }
 
@@ -361,7 +349,7 @@ TEST_F(ServerDialogLogicTest, RevertTakesTheAccountNameThenApplies) {
     EXPECT_EQ(view.calls[1], "Save");
     // The name was already the default when the apply steps began, so it gets the blank.
     EXPECT_EQ(rig.dnsSd.registrations.back().name, "alice ");
-    EXPECT_EQ(rig.server.m_serverName, "alice");
+    EXPECT_EQ(rig.server.Config().serverName, "alice");
 }
 
 }  // namespace

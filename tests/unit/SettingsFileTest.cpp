@@ -2,11 +2,10 @@
 
 #include <sstream>
 #include <string>
+#include <vector>
 
-#include "fakes/RecordingExecutor.h"
+#include "fakes/ServerRig.h"
 #include "fakes/TempFile.h"
-#include "net/ConnectionServer.h"
-#include "protocol/CommandDispatcher.h"
 #include "settings/ServerSettings.h"
 #include "settings/SettingsFile.h"
 
@@ -107,25 +106,24 @@ TEST(SettingsParse, OverlongLinesAreCutAndEmptyTheRest) {
 }
 
 TEST(SettingsApply, CopiesIntoTheObjectsThatActOnThem) {
-    RecordingExecutor executor;
-    CConnectionServer server{ConnectionServerServices{}};
-    CCommandDispatcher dispatcher(&executor, nullptr, nullptr);
+    ServerRig rig;
     ServerSettings s = Parse(std::string("Box\npw\n") + kOthers);
     s.alertSound = 2;
-    ApplySettings(s, executor, server, dispatcher);
-    EXPECT_EQ(executor.calls, std::vector<std::string>{"SetBounceOffEdges(false)"});
-    EXPECT_FALSE(server.m_passwordEnabled);
-    EXPECT_TRUE(dispatcher.m_alertSound);
-    EXPECT_EQ(server.m_password, "pw");
-    EXPECT_EQ(server.m_serverName, "Box");
-    EXPECT_EQ(server.m_port, 4000);
-    EXPECT_EQ(server.m_listeningPort, -1) << "applying does not start listening";
+    ApplySettings(s, rig.executor, rig.server, rig.dispatcher);
+    EXPECT_EQ(rig.executor.calls, std::vector<std::string>{"SetBounceOffEdges(false)"});
+    EXPECT_FALSE(rig.server.Config().passwordEnabled);
+    EXPECT_TRUE(rig.dispatcher.AlertSound());
+    EXPECT_EQ(rig.server.Config().password, "pw");
+    EXPECT_EQ(rig.server.Config().serverName, "Box");
+    EXPECT_EQ(rig.server.Config().port, 4000);
+    EXPECT_FALSE(rig.server.IsListening()) << "applying does not start listening";
+    EXPECT_TRUE(rig.sockets.state.createdPorts.empty());
 
     s.bounceOffEdges = 5;
     s.passwordEnabled = -1;
-    ApplySettings(s, executor, server, dispatcher);
-    EXPECT_EQ(executor.calls.back(), "SetBounceOffEdges(true)");
-    EXPECT_TRUE(server.m_passwordEnabled);
+    ApplySettings(s, rig.executor, rig.server, rig.dispatcher);
+    EXPECT_EQ(rig.executor.calls.back(), "SetBounceOffEdges(true)");
+    EXPECT_TRUE(rig.server.Config().passwordEnabled);
 }
 
 }  // namespace
