@@ -17,9 +17,9 @@ constexpr char kNoBits[] = "writeBMP::GetDIB error";
 // Icons are small; this only keeps a corrupt description from asking for gigabytes.
 constexpr uint64_t kMaxPixelBytes = 64u * 1024 * 1024;
 // GetDIBits fills a colour table from the bits per pixel alone, whatever the planes say, and
-// may write the three masks of a bit-field format behind the header: room for the largest
-// table of any format and the masks.
-constexpr uint32_t kColourTableRoom = 256 + 3;
+// may write the three masks of a bit-field format behind the header: room for the table of
+// any format of 8 bits or fewer and the masks, at least.
+constexpr uint32_t kSmallestColourTableRoom = 256 + 3;
 
 // Offsets inside the 40-byte information header.
 constexpr size_t kInfoWidth = 4;
@@ -109,7 +109,8 @@ std::vector<uint8_t> WriteBmp(IDeviceBitmap& bitmap, std::string* failure) {
     // The header's size formula falls short of the padded rows for 1-bit bitmaps of some
     // widths; the buffer takes whichever is larger.
     const uint64_t pixelBytes = std::max(layout.imageSize, layout.rowsSize);
-    std::vector<uint8_t> info(kBmpInfoHeaderSize + 4 * kColourTableRoom);
+    std::vector<uint8_t> info(kBmpInfoHeaderSize +
+                              4 * std::max(layout.colours + 3, kSmallestColourTableRoom));
     std::vector<uint8_t> pixels;
     if (!Allocate(&pixels, pixelBytes)) {
         *failure = kNoMemory;

@@ -140,8 +140,10 @@ void CCommandDispatcher::EndDeviceSession() {
 
 void CCommandDispatcher::OnDeviceHello(const char* line) {
     // Once per connection: a device repeating its hello can't keep the speaker busy.
-    if (m_alertSound && !m_helloSoundPlayed) m_sound.Play(kConnectSound);
-    m_helloSoundPlayed = true;
+    if (m_alertSound && !m_helloSoundPlayed) {
+        m_sound.Play(kConnectSound);
+        m_helloSoundPlayed = true;
+    }
     m_gate.SetDeviceName(DeviceNameFromHello(line));
 }
 

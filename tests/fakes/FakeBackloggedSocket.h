@@ -16,6 +16,8 @@ public:
     }
     void ShutdownSend() override { shutdownAfter = sends.size(); }
     size_t QueuedBytes() const override { return queued; }
+    std::string PeerAddress() const override { return "127.0.0.1"; }
+    void EnableKeepAlive(uint32_t, uint32_t) override {}
 
     std::string SentText() const {
         std::string all;

@@ -4,6 +4,7 @@
 #include <deque>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/Socket.h"
@@ -24,6 +25,9 @@ struct FakeStream {
     int shutdowns = 0;
     bool destroyed = false;
     ISocketNotify* notify = nullptr;
+    std::string peerAddress;
+    // Idle and interval of the keep-alive the server asked for; zeros while it asked none.
+    std::pair<uint32_t, uint32_t> keepAlive{0, 0};
 
     void Arrive(const std::string& bytes) { incoming.push_back({bytes, 0, -1}); }
     void ArriveFill(size_t count) { incoming.push_back({{}, count, -1}); }
@@ -67,6 +71,11 @@ public:
         m_stream->sends.emplace_back(static_cast<const char*>(data), static_cast<size_t>(length));
     }
     void ShutdownSend() override { ++m_stream->shutdowns; }
+    size_t QueuedBytes() const override { return 0; }
+    std::string PeerAddress() const override { return m_stream->peerAddress; }
+    void EnableKeepAlive(uint32_t idle, uint32_t interval) override {
+        m_stream->keepAlive = {idle, interval};
+    }
 
 private:
     std::shared_ptr<FakeStream> m_stream;
@@ -76,6 +85,7 @@ private:
 struct FakeListenerState {
     bool createSucceeds = true;
     bool listenSucceeds = true;
+    ListenFailure failure = ListenFailure::PortInUse;  // what a failed Create or Listen says
     std::vector<int> createdPorts;
     std::vector<int> backlogs;
     // Devices waiting to be accepted, in order; a null entry makes Accept fail.
@@ -96,6 +106,7 @@ public:
         m_state.backlogs.push_back(backlog);
         return m_state.listenSucceeds;
     }
+    ListenFailure Failure() const override { return m_state.failure; }
     std::unique_ptr<IStreamSocket> Accept(ISocketNotify& target) override {
         if (m_state.waiting.empty()) return nullptr;
         std::shared_ptr<FakeStream> stream = m_state.waiting.front();
@@ -117,8 +128,9 @@ public:
     }
 
     // A device connects: the listening socket is notified and accepts it (or not).
-    std::shared_ptr<FakeStream> Connect() {
+    std::shared_ptr<FakeStream> Connect(const std::string& peerAddress = "192.168.1.20") {
         auto stream = std::make_shared<FakeStream>();
+        stream->peerAddress = peerAddress;
         state.waiting.push_back(stream);
         state.target->OnAccept();
         return stream;

@@ -6,7 +6,7 @@
 
 class FakeSound : public ISound {
 public:
-    void PlayFileSync(const std::string& fileName) override { played.push_back(fileName); }
+    void Play(const std::string& fileName) override { played.push_back(fileName); }
 
     std::vector<std::string> played;
 };

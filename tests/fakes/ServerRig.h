@@ -7,6 +7,7 @@
 #include "fakes/FakeDnsSd.h"
 #include "fakes/FakeSockets.h"
 #include "fakes/FakeSound.h"
+#include "fakes/FakeTimers.h"
 #include "fakes/RecordingExecutor.h"
 #include "fakes/RecordingServerEvents.h"
 #include "fakes/RecordingSessionGate.h"
@@ -56,6 +57,7 @@ struct ServerRig {
     FakeSound sound;
     FakeClock clock;
     FakeDnsSd dnsSd;
+    FakeTimers timers;
     DiagnosticLog log;
     RecordingServerEvents events;
     RecordingSessionGate gate;
@@ -67,7 +69,8 @@ private:
     ServerRig(CCommandExecutor* driven, const char* logPath)
         : log(logPath),
           dispatcher(driven ? *driven : executor, gate, sound),
-          server(ConnectionServerServices{sockets, events, sound, clock, dnsSd, log, dispatcher}) {
+          server(ConnectionServerServices{sockets, events, sound, clock, timers, dnsSd, log,
+                                          dispatcher}) {
         gate.forwardPassword = [this](const std::string& text) { server.CheckPassword(text); };
         ServerConfig config;
         config.serverName = "Office PC";

@@ -113,6 +113,13 @@ TEST(CommandDispatcher, HelloSetsTheDeviceName) {
     EXPECT_EQ(d.sound.played, std::vector<std::string>{"Windows XP Hardware Insert.wav"});
     EXPECT_EQ(d.gate.deviceNames.size(), 6u);
     EXPECT_TRUE(d.gate.passwords.empty());
+
+    // Once per connection: a device repeating its hello can't keep the speaker busy.
+    d.Run("55:Handheld\n", true);
+    EXPECT_EQ(d.sound.played.size(), 1u);
+    d.dispatcher.EndDeviceSession();
+    d.Run("55:Next\n", true);
+    EXPECT_EQ(d.sound.played.size(), 2u);
 }
 
 TEST(CommandDispatcher, RestrictedLinesReachOnlyHelloAndPassword) {

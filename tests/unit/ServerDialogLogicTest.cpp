@@ -129,7 +129,9 @@ TEST_F(ServerDialogLogicTest, StatusFollowsTheServerAndTheDevice) {
     logic.SetDeviceName("Phone");
     view.calls.clear();
     logic.UpdateStatusDisplay();
-    EXPECT_EQ(view.calls, (Calls{"Status Turn Server On/Off/146/Off", "Name No Device"}));
+    // Without a device, lists it asked for are not sent to the next one.
+    EXPECT_EQ(view.calls, (Calls{"Status Turn Server On/Off/146/Off", "KillTimer 1402",
+                                 "KillTimer 1403", "Name No Device"}));
 
     TurnOn();
     rig.sockets.Connect();
@@ -162,6 +164,9 @@ TEST_F(ServerDialogLogicTest, SilentDeviceIsUnknownAfterTheTimeout) {
 }
 
 TEST_F(ServerDialogLogicTest, WindowListTimers) {
+    TurnOn();
+    auto device = rig.sockets.Connect();
+    ServerRig::Send(*device, "3000:pw\n");
     logic.OnTimer(IDT_LIST_AFTER_ACTION);
     // No change found: one more try later.
     EXPECT_EQ(view.calls, (Calls{"KillTimer 1402", "SetTimer 1403 3000"}));
@@ -175,13 +180,20 @@ TEST_F(ServerDialogLogicTest, WindowListTimers) {
     logic.OnTimer(IDT_LIST_AFTER_ACTION);
     EXPECT_EQ(view.calls, (Calls{"KillTimer 1402"}));
 
-    // The poll stays armed and asks only while a device is there, and only for changes.
+    // The poll stays armed and asks only while a device that gave its password is there,
+    // and only for changes; the other timers send nothing to anyone else either.
+    ServerRig::Leave(*device);
     lists.calls.clear();
     view.calls.clear();
-    logic.OnTimer(IDT_LIST_POLL);
+    for (unsigned id : {IDT_LIST_POLL, IDT_LIST_AFTER_ACTION, IDT_LIST_RETRY}) logic.OnTimer(id);
     EXPECT_TRUE(lists.calls.empty());
-    TurnOn();
-    rig.sockets.Connect();
+    auto stranger = rig.sockets.Connect();
+    for (unsigned id : {IDT_LIST_POLL, IDT_LIST_AFTER_ACTION, IDT_LIST_RETRY}) logic.OnTimer(id);
+    EXPECT_TRUE(lists.calls.empty());
+    ServerRig::Leave(*stranger);
+    auto accepted = rig.sockets.Connect();
+    ServerRig::Send(*accepted, "3000:pw\n");
+    view.calls.clear();
     logic.OnTimer(IDT_LIST_POLL);
     EXPECT_EQ(lists.calls, Calls{"SendWindowList(true)"});
     EXPECT_EQ(view.calls, Calls{});

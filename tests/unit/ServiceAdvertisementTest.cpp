@@ -66,12 +66,14 @@ TEST(ServiceAdvertisement, WithdrawnWhileADeviceIsConnected) {
     EXPECT_TRUE(rig.dnsSd.live.empty());
 }
 
-TEST(ServiceAdvertisement, AdvertisedEvenWhenListeningFails) {
+// Devices must not be sent to a port where nobody answers.
+TEST(ServiceAdvertisement, WithdrawnWhenListeningFails) {
     ServerRig rig;
     rig.server.LoadServiceLibrary();
     rig.sockets.state.listenSucceeds = false;
     EXPECT_FALSE(rig.Start());
-    EXPECT_EQ(rig.dnsSd.live.size(), 1u);
+    EXPECT_EQ(rig.dnsSd.registrations.size(), 1u);
+    EXPECT_TRUE(rig.dnsSd.live.empty());
 }
 
 TEST(ServiceAdvertisement, NothingWithoutTheLibrary) {
@@ -93,8 +95,9 @@ TEST(ServiceAdvertisement, NothingWithoutTheLibrary) {
 TEST(ServiceAdvertisement, LibraryIsUnloadedWithTheServer) {
     ServerRig rig;
     {
-        CConnectionServer server(ConnectionServerServices{
-            rig.sockets, rig.events, rig.sound, rig.clock, rig.dnsSd, rig.log, rig.dispatcher});
+        CConnectionServer server(ConnectionServerServices{rig.sockets, rig.events, rig.sound,
+                                                          rig.clock, rig.timers, rig.dnsSd, rig.log,
+                                                          rig.dispatcher});
         server.LoadServiceLibrary();
     }
     EXPECT_EQ(rig.dnsSd.calls, (Calls{"Load", "Unload"}));

@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "fakes/FakeFileSystem.h"
 #include "fakes/ServerRig.h"
 #include "fakes/TempFile.h"
 #include "settings/ServerSettings.h"
@@ -28,10 +30,11 @@ std::string Numbers(const ServerSettings& s) {
 
 TEST(SettingsFile, SavedFileHasThreeLinesAndNoFinalBreak) {
     TempFile file;
+    FakeFileSystem files;
     ServerSettings s;
     s.serverName = "user";
     EXPECT_FALSE(LoadSettingsFile(file.path, s));
-    ASSERT_TRUE(SaveSettingsFile(file.path, s));
+    ASSERT_TRUE(SaveSettingsFile(file.path, s, files));
     EXPECT_EQ(file.Content(), "user\r\n\r\n1#1#0#1#0#0#0#12589#0");
 
     s.serverName = "Office PC";
@@ -40,10 +43,10 @@ TEST(SettingsFile, SavedFileHasThreeLinesAndNoFinalBreak) {
     s.port = -5;
     s.noPasswordAcknowledged = true;
     s.reservedOption = 42;
-    ASSERT_TRUE(SaveSettingsFile(file.path, s));
+    ASSERT_TRUE(SaveSettingsFile(file.path, s, files));
     const std::string first = file.Content();
     EXPECT_EQ(first, "Office PC\r\nse cret\r\n1#1#0#1#0#42#1#-5#1");
-    ASSERT_TRUE(SaveSettingsFile(file.path, s));
+    ASSERT_TRUE(SaveSettingsFile(file.path, s, files));
     EXPECT_EQ(file.Content(), first);
 
     ServerSettings loaded;
@@ -124,6 +127,33 @@ TEST(SettingsApply, CopiesIntoTheObjectsThatActOnThem) {
     ApplySettings(s, rig.executor, rig.server, rig.dispatcher);
     EXPECT_EQ(rig.executor.calls.back(), "SetBounceOffEdges(true)");
     EXPECT_TRUE(rig.server.Config().passwordEnabled);
+}
+
+}  // namespace
+
+namespace {
+
+// A write that fails leaves the old file whole, and no half-written file is left beside it.
+TEST(SettingsFile, FailedSaveLeavesTheOldFileWhole) {
+    TempFile file;
+    FakeFileSystem files;
+    ServerSettings s;
+    s.serverName = "first";
+    s.password = "kept";
+    ASSERT_TRUE(SaveSettingsFile(file.path, s, files));
+    const std::string before = file.Content();
+    EXPECT_EQ(files.replacements, std::vector<std::string>{file.path + ".new -> " + file.path});
+
+    files.refuse = true;
+    s.serverName = "second";
+    EXPECT_FALSE(SaveSettingsFile(file.path, s, files));
+    EXPECT_EQ(file.Content(), before);
+    EXPECT_EQ(std::fopen((file.path + ".new").c_str(), "rb"), nullptr);
+
+    // Nowhere to write the new file: the old one stays too.
+    files.refuse = false;
+    EXPECT_FALSE(SaveSettingsFile("/nonexistent-folder/TavrixConfig.txt", s, files));
+    EXPECT_EQ(file.Content(), before);
 }
 
 }  // namespace
