@@ -38,7 +38,7 @@ BURST_TIMEOUT = 120.0
 # make its program handle every move too, on the cores the measured program needs.
 QUIET_SPOT = (1004, 748)
 
-FULL = dict(rounds=7, moves=200, burst=10000, windows=200, repeats=5)
+FULL = dict(rounds=7, moves=200, burst=10000, windows=200, repeats=9)
 QUICK = dict(rounds=2, moves=20, burst=500, windows=20, repeats=1)
 
 
@@ -237,13 +237,21 @@ def machine():
     return f"{model}, {os.cpu_count()} cores, Linux {platform.release()}, {version}"
 
 
+def ratio(server_ms, floor_ms):
+    return f"{server_ms / floor_ms:.2f}" if floor_ms > 0 else "n/a"
+
+
 def table(results, rounds, machine_text):
-    lines = [f"| Figure (median of {rounds} rounds) | Server | Floor | Ratio |",
-             "|---|---:|---:|---:|"]
+    """Markdown: the medians, their ratio, and the lowest and highest ratio of one round's
+    pair, which shows how much the machine's other work moved the figures."""
+    lines = [f"| Figure (median of {rounds} rounds) | Server | Floor | Ratio | Round ratios |",
+             "|---|---:|---:|---:|---:|"]
     for title, (server, floor) in results.items():
         server_ms, floor_ms = statistics.median(server), statistics.median(floor)
-        ratio = f"{server_ms / floor_ms:.2f}" if floor_ms > 0 else "n/a"
-        lines.append(f"| {title} | {server_ms:.3f} ms | {floor_ms:.3f} ms | {ratio} |")
+        pairs = sorted(s / f for s, f in zip(server, floor) if f > 0)
+        spread = f"{pairs[0]:.2f} to {pairs[-1]:.2f}" if pairs else "n/a"
+        lines.append(f"| {title} | {server_ms:.3f} ms | {floor_ms:.3f} ms | "
+                     f"{ratio(server_ms, floor_ms)} | {spread} |")
     lines.append("")
     lines.append(f"Machine: {machine_text}")
     return "\n".join(lines)
