@@ -24,9 +24,9 @@ void CLoginThrottle::RecordRefusal(const std::string& address, uint32_t now) {
         it = m_records.emplace(address, Record{now, now, 0, 0, 0, 0}).first;
     }
     Record& record = it->second;
-    const bool blocked = IsBlocked(address, now);
-    // Quiet for the whole window: start counting afresh, with a short first block again.
-    if (!blocked && Since(record.lastRefusal, now) >= kWindowMs)
+    // Quiet for the whole window after its last refusal and block: start counting afresh,
+    // with a short first block again.
+    if (Since(record.lastRefusal, now) >= uint64_t{record.blockLength} + kWindowMs)
         record = Record{now, now, 0, 0, 0, 0};
     // Refusals spread wider than the window don't add up to a block.
     if (record.blockLength == 0 && Since(record.firstRefusal, now) >= kWindowMs) {

@@ -82,6 +82,22 @@ protected:
     CServerDialogLogic logic{settings, rig.server, lists, view};
 };
 
+// The misspelt face is the one the dialog has always asked for; deliberate, not a typo to fix.
+TEST(StatusDisplay, FontFaceIsKeptAsItWas) {
+    EXPECT_STREQ(kStatusFontFace, "Coururier New");
+}
+
+TEST(StatusDisplay, AServerThatCannotListenSaysWhy) {
+    const StatusRow inUse = StatusFor(false, false, ListenFailure::PortInUse);
+    EXPECT_STREQ(inUse.statusText, "Port in use");
+    EXPECT_STREQ(inUse.tipWord, "Port in use");
+    EXPECT_STREQ(inUse.buttonCaption, "Turn Server On");
+    const StatusRow other = StatusFor(false, false, ListenFailure::Other);
+    EXPECT_STREQ(other.statusText, "Can't listen");
+    EXPECT_STREQ(other.buttonCaption, "Turn Server On");
+    EXPECT_EQ(other.trayIcon, kIconOff);
+}
+
 TEST(StatusDisplay, OneRowPerServerState) {
     const StatusRow off = StatusFor(false, false);
     EXPECT_STREQ(off.buttonCaption, "Turn Server On");
@@ -329,6 +345,24 @@ TEST_F(ServerDialogLogicTest, ApplyWhileConnectedOnlyStores) {
     EXPECT_EQ(rig.sockets.state.createdPorts, std::vector<int>{12589});
     EXPECT_TRUE(rig.server.IsConnected());
     EXPECT_EQ(DnsCalls(), (Calls{"Register Office PC #1", "Withdraw #1"}));
+}
+
+// A server that couldn't listen shows why, offers to be turned on, and tries again when a
+// new port is applied; the stored switch stays on.
+TEST_F(ServerDialogLogicTest, AServerThatCannotListenIsOffAndTriesAgainOnApply) {
+    rig.sockets.state.listenSucceeds = false;
+    logic.OnServerOnOff();
+    EXPECT_FALSE(rig.server.IsServerOn());
+    EXPECT_EQ(view.calls.front(), "Status Turn Server On/Port in use/146/Port in use");
+    EXPECT_TRUE(rig.dnsSd.live.empty());
+
+    rig.sockets.state.listenSucceeds = true;
+    settings.port = 12600;
+    logic.OnApplyNamePort();
+    EXPECT_TRUE(rig.server.IsServerOn());
+    EXPECT_TRUE(rig.server.IsListening());
+    EXPECT_EQ(rig.sockets.state.createdPorts, (std::vector<int>{12589, 12600}));
+    EXPECT_EQ(rig.dnsSd.live.size(), 1u);
 }
 
 TEST_F(ServerDialogLogicTest, ApplyWhileOffOnlyStores) {
