@@ -78,7 +78,6 @@ public:
     bool m_authenticated = false;
     int32_t m_port = 12589;
     int32_t m_listeningPort = -1;
-    IDnsSd::ServiceRef m_serviceRef = nullptr;
 
 private:
     void ReadLineMode(CConnectionSocket* connection);

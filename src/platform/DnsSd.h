@@ -1,22 +1,37 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
 
-// The DNS-SD client library, loaded at run time.
+// What is advertised: the instance name, the service type, the port and whether the server
+// asks for a password.
+struct ServiceRecord {
+    std::string name;
+    std::string type;
+    uint16_t port = 0;
+    bool passwordEnabled = true;
+};
+
+// The single TXT string "PasswordEnabled=0" or "=1", with its length byte in front.
+inline std::vector<uint8_t> PasswordTxtRecord(bool passwordEnabled) {
+    static const char kEntry[] = "PasswordEnabled=0";
+    std::vector<uint8_t> txt(1, static_cast<uint8_t>(sizeof(kEntry) - 1));
+    txt.insert(txt.end(), kEntry, kEntry + sizeof(kEntry) - 1);
+    txt.back() = passwordEnabled ? '1' : '0';
+    return txt;
+}
+
+// The system's DNS-SD service, whichever library provides it; the choice is made once, by
+// Load. One registration at a time.
 class IDnsSd {
 public:
-    using ServiceRef = void*;
     virtual ~IDnsSd() = default;
+    // Finds a DNS-SD library; false when there is none and the server goes unadvertised.
     virtual bool Load() = 0;
     virtual bool IsLoaded() const = 0;
     virtual void Unload() = 0;
-    // Whether the entry point is resolved (each is looked up once and cached).
-    virtual bool HasRegister() = 0;
-    virtual bool HasDeallocate() = 0;
-    // DNSServiceRegister with flags 0, interface 0, empty domain, no host, a reply callback
-    // that does nothing and no context. The port is already in network byte order.
-    virtual ServiceRef Register(const std::string& name, const char* regType,
-                                uint16_t portNetworkOrder, const uint8_t* txt,
-                                uint16_t txtLength) = 0;
-    virtual void Deallocate(ServiceRef ref) = 0;
+    // Advertises the record. The caller withdraws the previous registration first.
+    virtual void Register(const ServiceRecord& record) = 0;
+    // Withdraws the current registration; nothing when there is none.
+    virtual void Withdraw() = 0;
 };

@@ -1,23 +1,14 @@
 #pragma once
-#include <cstdint>
-#include <cstring>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "platform/DnsSd.h"
 
-// Records the registrations in order; references are numbered from 1.
+// Records the calls in order; registrations are numbered from 1. A Register without the
+// Withdraw before it leaves two live, which the tests see.
 class FakeDnsSd : public IDnsSd {
 public:
-    struct Registration {
-        std::string name;
-        std::string type;
-        std::vector<uint8_t> port;  // as it lies in memory, that is in network order
-        std::vector<uint8_t> txt;
-        uintptr_t ref;
-    };
-
     bool Load() override {
         calls.push_back("Load");
         loaded = present;
@@ -28,31 +19,26 @@ public:
         calls.push_back("Unload");
         loaded = false;
     }
-    bool HasRegister() override { return hasRegister; }
-    bool HasDeallocate() override { return hasDeallocate; }
-    ServiceRef Register(const std::string& name, const char* regType, uint16_t portNetworkOrder,
-                        const uint8_t* txt, uint16_t txtLength) override {
-        Registration r{name, regType, std::vector<uint8_t>(2), {txt, txt + txtLength}, ++m_next};
-        std::memcpy(r.port.data(), &portNetworkOrder, 2);
-        registrations.push_back(r);
-        live.insert(r.ref);
-        calls.push_back("Register " + name + " #" + std::to_string(r.ref));
-        return reinterpret_cast<ServiceRef>(r.ref);
+    void Register(const ServiceRecord& record) override {
+        registrations.push_back(record);
+        m_current = static_cast<int>(registrations.size());
+        live.insert(m_current);
+        calls.push_back("Register " + record.name + " #" + std::to_string(m_current));
     }
-    void Deallocate(ServiceRef ref) override {
-        const uintptr_t id = reinterpret_cast<uintptr_t>(ref);
-        live.erase(id);
-        calls.push_back("Deallocate #" + std::to_string(id));
+    void Withdraw() override {
+        if (live.erase(m_current) == 0) {
+            calls.push_back("Withdraw");
+            return;
+        }
+        calls.push_back("Withdraw #" + std::to_string(m_current));
     }
 
     bool present = true;
     bool loaded = false;
-    bool hasRegister = true;
-    bool hasDeallocate = true;
     std::vector<std::string> calls;
-    std::vector<Registration> registrations;
-    std::set<uintptr_t> live;
+    std::vector<ServiceRecord> registrations;
+    std::set<int> live;
 
 private:
-    uintptr_t m_next = 0;
+    int m_current = 0;
 };

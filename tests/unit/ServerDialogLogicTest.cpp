@@ -81,7 +81,7 @@ protected:
     Calls DnsCalls() const {
         Calls out;
         for (const std::string& c : rig.dnsSd.calls) {
-            if (c.rfind("Register", 0) == 0 || c.rfind("Deallocate", 0) == 0) out.push_back(c);
+            if (c.rfind("Register", 0) == 0 || c.rfind("Withdraw #", 0) == 0) out.push_back(c);
         }
         return out;
     }
@@ -225,7 +225,7 @@ TEST_F(ServerDialogLogicTest, OnAndOffWithProtectionOnAsksNothing) {
     logic.OnServerOnOff();
     EXPECT_FALSE(rig.server.m_serverOn);
     EXPECT_EQ(rig.server.m_listeningPort, -1);
-    EXPECT_EQ(DnsCalls(), (Calls{"Register Office PC #1", "Deallocate #1"}));
+    EXPECT_EQ(DnsCalls(), (Calls{"Register Office PC #1", "Withdraw #1"}));
     // Switching doesn't save.
     for (const std::string& c : view.calls) EXPECT_NE(c, "Save");
 }
@@ -266,15 +266,14 @@ TEST_F(ServerDialogLogicTest, ProtectionChangesRenewTheAdvertisement) {
     view.acknowledge = true;
     logic.OnPasswordCheckBox();
     EXPECT_EQ(settings.passwordEnabled, 0);
-    EXPECT_EQ(DnsCalls(),
-              (Calls{"Register Office PC #1", "Deallocate #1", "Register Office PC #2"}));
-    EXPECT_EQ(rig.dnsSd.registrations.back().txt.back(), '0');
+    EXPECT_EQ(DnsCalls(), (Calls{"Register Office PC #1", "Withdraw #1", "Register Office PC #2"}));
+    EXPECT_FALSE(rig.dnsSd.registrations.back().passwordEnabled);
 
     // Ticking it again asks nothing and advertises the flag at once.
     view.calls.clear();
     logic.OnPasswordCheckBox();
     EXPECT_EQ(view.calls, (Calls{"Save"}));
-    EXPECT_EQ(rig.dnsSd.registrations.back().txt.back(), '1');
+    EXPECT_TRUE(rig.dnsSd.registrations.back().passwordEnabled);
     EXPECT_EQ(rig.dnsSd.live.size(), 1u);
 }
 
@@ -296,7 +295,7 @@ TEST_F(ServerDialogLogicTest, SetPasswordWhileConnectedStoresButDoesNotAdvertise
     settings.password = "new";
     logic.RenewAdvertisement();
     EXPECT_EQ(rig.server.m_password, "new");
-    EXPECT_EQ(DnsCalls(), (Calls{"Register Office PC #1", "Deallocate #1"}));
+    EXPECT_EQ(DnsCalls(), (Calls{"Register Office PC #1", "Withdraw #1"}));
 }
 
 TEST_F(ServerDialogLogicTest, ApplyWithTheSameNameAdvertisesItWithOneBlank) {
@@ -304,9 +303,9 @@ TEST_F(ServerDialogLogicTest, ApplyWithTheSameNameAdvertisesItWithOneBlank) {
     settings.port = 12600;
     logic.OnApplyNamePort();
     EXPECT_EQ(DnsCalls(),
-              (Calls{"Register Office PC #1", "Deallocate #1", "Register Office PC  #2"}));
+              (Calls{"Register Office PC #1", "Withdraw #1", "Register Office PC  #2"}));
     EXPECT_EQ(rig.dnsSd.registrations.back().name, "Office PC ");
-    EXPECT_EQ(rig.dnsSd.registrations.back().port, (std::vector<uint8_t>{0x31, 0x38}));
+    EXPECT_EQ(rig.dnsSd.registrations.back().port, 12600);
     EXPECT_EQ(rig.server.m_listeningPort, 12600);
     // The blank is only for the advertisement: the greeting keeps the real name.
     EXPECT_EQ(rig.server.m_serverName, "Office PC");
@@ -329,7 +328,7 @@ TEST_F(ServerDialogLogicTest, ApplyWhileConnectedOnlyStores) {
     EXPECT_EQ(rig.server.m_port, 12600);
     EXPECT_EQ(rig.server.m_listeningPort, 12589);
     EXPECT_TRUE(rig.server.IsConnected());
-    EXPECT_EQ(DnsCalls(), (Calls{"Register Office PC #1", "Deallocate #1"}));
+    EXPECT_EQ(DnsCalls(), (Calls{"Register Office PC #1", "Withdraw #1"}));
 }
 
 TEST_F(ServerDialogLogicTest, ApplyWhileOffOnlyStores) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -16,25 +17,33 @@ TEST(ServiceAdvertisement, RegistrationCarriesNamePortAndPasswordFlag) {
     ASSERT_TRUE(rig.server.LoadServiceLibrary());
     rig.Start();
     ASSERT_EQ(rig.dnsSd.registrations.size(), 1u);
-    const FakeDnsSd::Registration& r = rig.dnsSd.registrations[0];
+    const ServiceRecord& r = rig.dnsSd.registrations[0];
     EXPECT_EQ(r.name, "Office PC");
     EXPECT_EQ(r.type, "_tavrixremote._tcp");
-    EXPECT_EQ(r.port, (Bytes{0x31, 0x2D}));
-    EXPECT_EQ(r.txt, (Bytes{0x11, 0x50, 0x61, 0x73, 0x73, 0x77, 0x6F, 0x72, 0x64, 0x45, 0x6E, 0x61,
-                            0x62, 0x6C, 0x65, 0x64, 0x3D, 0x30}));
+    EXPECT_EQ(r.port, 12589);
+    EXPECT_FALSE(r.passwordEnabled);
 
     // Protection turned on while nobody is connected: the record follows the option, and
     // only the newer registration is left.
     rig.server.m_passwordEnabled = true;
     rig.server.RegisterService(rig.server.m_serverName.c_str());
     ASSERT_EQ(rig.dnsSd.registrations.size(), 2u);
-    EXPECT_EQ(rig.dnsSd.registrations[1].txt.back(), 0x31);
-    EXPECT_EQ(rig.dnsSd.live, std::set<uintptr_t>{2});
+    EXPECT_TRUE(rig.dnsSd.registrations[1].passwordEnabled);
+    EXPECT_EQ(rig.dnsSd.live, std::set<int>{2});
 
     // Only the low 16 bits of the port travel.
     rig.server.m_port = 70000;
     rig.server.RegisterService("x");
-    EXPECT_EQ(rig.dnsSd.registrations[2].port, (Bytes{0x11, 0x70}));
+    EXPECT_EQ(rig.dnsSd.registrations[2].port, 0x1170);
+}
+
+TEST(ServiceAdvertisement, PasswordTxtRecordIsOneLengthPrefixedString) {
+    const Bytes off{0x11, 0x50, 0x61, 0x73, 0x73, 0x77, 0x6F, 0x72, 0x64,
+                    0x45, 0x6E, 0x61, 0x62, 0x6C, 0x65, 0x64, 0x3D, 0x30};
+    Bytes on = off;
+    on.back() = 0x31;
+    EXPECT_EQ(PasswordTxtRecord(false), off);
+    EXPECT_EQ(PasswordTxtRecord(true), on);
 }
 
 TEST(ServiceAdvertisement, WithdrawnWhileADeviceIsConnected) {
@@ -43,14 +52,14 @@ TEST(ServiceAdvertisement, WithdrawnWhileADeviceIsConnected) {
     auto device = rig.StartAndConnect();
     EXPECT_TRUE(rig.dnsSd.live.empty());
     ServerRig::Leave(*device);
-    EXPECT_EQ(rig.dnsSd.calls,
-              (Calls{"Load", "Register Office PC #1", "Deallocate #1", "Register Office PC #2"}));
+    EXPECT_EQ(rig.dnsSd.calls, (Calls{"Load", "Withdraw", "Register Office PC #1", "Withdraw #1",
+                                      "Withdraw", "Register Office PC #2"}));
 
     // A new port: stop (nothing to withdraw), start, and the renewal of the departure.
     device = rig.sockets.Connect();
     rig.server.m_port = 4000;
     ServerRig::Leave(*device);
-    EXPECT_EQ(rig.dnsSd.registrations.back().port, (Bytes{0x0F, 0xA0}));
+    EXPECT_EQ(rig.dnsSd.registrations.back().port, 4000);
     EXPECT_EQ(rig.dnsSd.live.size(), 1u);
 
     rig.server.StopServer();

@@ -1,6 +1,8 @@
-#include <cstdint>
+#include "platform/win32/Win32DnsSd.h"
 
-#include "platform/win32/Win32Services.h"
+#include <cstdint>
+#include <cstring>
+#include <vector>
 
 namespace {
 
@@ -17,7 +19,6 @@ using RegisterFunction = int32_t(__stdcall*)(DNSServiceRef* ref, uint32_t flags,
                                              DNSServiceRegisterReply callBack, void* context);
 using DeallocateFunction = void(__stdcall*)(DNSServiceRef ref);
 
-// The reference is never serviced, so this never runs.
 // GetProcAddress hands back a generic function pointer; the generic one in between keeps
 // the compiler's function-type check quiet for this deliberate cast.
 template <typename Function>
@@ -25,6 +26,14 @@ Function As(FARPROC address) {
     return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(address));
 }
 
+uint16_t ToNetworkOrder(uint16_t port) {
+    const uint8_t bytes[2] = {static_cast<uint8_t>(port >> 8), static_cast<uint8_t>(port & 0xFF)};
+    uint16_t value = 0;
+    std::memcpy(&value, bytes, sizeof(value));
+    return value;
+}
+
+// The reference is never serviced, so this never runs.
 void __stdcall IgnoreRegisterReply(DNSServiceRef, uint32_t, int32_t, const char*, const char*,
                                    const char*, void*) {}
 
@@ -44,6 +53,8 @@ void Win32DnsSd::Unload() {
     m_module = nullptr;
     m_register = nullptr;
     m_deallocate = nullptr;
+    // The registration ends with the process; the reference isn't deallocated here.
+    m_ref = nullptr;
 }
 
 bool Win32DnsSd::HasRegister() {
@@ -57,18 +68,20 @@ bool Win32DnsSd::HasDeallocate() {
     return m_deallocate != nullptr;
 }
 
-IDnsSd::ServiceRef Win32DnsSd::Register(const std::string& name, const char* regType,
-                                        uint16_t portNetworkOrder, const uint8_t* txt,
-                                        uint16_t txtLength) {
-    if (!HasRegister()) return nullptr;
-    auto registerService = As<RegisterFunction>(m_register);
+void Win32DnsSd::Register(const ServiceRecord& record) {
+    if (!HasRegister()) return;
+    Withdraw();
+    const std::vector<uint8_t> txt = PasswordTxtRecord(record.passwordEnabled);
     DNSServiceRef ref = nullptr;
-    registerService(&ref, 0, 0, name.c_str(), regType, "", nullptr, portNetworkOrder, txtLength,
-                    txt, &IgnoreRegisterReply, nullptr);
-    return ref;
+    As<RegisterFunction>(m_register)(&ref, 0, 0, record.name.c_str(), record.type.c_str(), "",
+                                     nullptr, ToNetworkOrder(record.port),
+                                     static_cast<uint16_t>(txt.size()), txt.data(),
+                                     &IgnoreRegisterReply, nullptr);
+    m_ref = ref;
 }
 
-void Win32DnsSd::Deallocate(ServiceRef ref) {
-    if (!HasDeallocate() || !ref) return;
-    As<DeallocateFunction>(m_deallocate)(ref);
+void Win32DnsSd::Withdraw() {
+    if (!HasDeallocate() || !m_ref) return;
+    As<DeallocateFunction>(m_deallocate)(m_ref);
+    m_ref = nullptr;
 }

@@ -1,5 +1,6 @@
 #pragma once
 #include "platform/win32/Win32Desktop.h"
+#include "platform/win32/Win32DnsSd.h"
 #include "platform/win32/Win32FileDialogs.h"
 #include "platform/win32/Win32Services.h"
 #include "platform/win32/Win32Sockets.h"

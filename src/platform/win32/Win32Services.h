@@ -3,7 +3,6 @@
 
 #include "platform/AnsiCodePage.h"
 #include "platform/Clock.h"
-#include "platform/DnsSd.h"
 #include "platform/Sound.h"
 #include "platform/SystemInfo.h"
 
@@ -27,23 +26,4 @@ public:
 class Win32SystemInfo : public ISystemInfo {
 public:
     std::string UserName() override;
-};
-
-// dnssd.dll, loaded by name at run time; its two entry points are looked up once each.
-class Win32DnsSd : public IDnsSd {
-public:
-    ~Win32DnsSd() override;
-    bool Load() override;
-    bool IsLoaded() const override { return m_module != nullptr; }
-    void Unload() override;
-    bool HasRegister() override;
-    bool HasDeallocate() override;
-    ServiceRef Register(const std::string& name, const char* regType, uint16_t portNetworkOrder,
-                        const uint8_t* txt, uint16_t txtLength) override;
-    void Deallocate(ServiceRef ref) override;
-
-private:
-    HMODULE m_module = nullptr;
-    FARPROC m_register = nullptr;
-    FARPROC m_deallocate = nullptr;
 };
