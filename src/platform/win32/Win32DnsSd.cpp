@@ -6,26 +6,6 @@
 
 namespace {
 
-// The DNS-SD client interface, with the library's standard calling convention.
-using DNSServiceRef = void*;
-using DNSServiceRegisterReply = void(__stdcall*)(DNSServiceRef, uint32_t flags, int32_t error,
-                                                 const char* name, const char* regType,
-                                                 const char* domain, void* context);
-using RegisterFunction = int32_t(__stdcall*)(DNSServiceRef* ref, uint32_t flags,
-                                             uint32_t interfaceIndex, const char* name,
-                                             const char* regType, const char* domain,
-                                             const char* host, uint16_t port, uint16_t txtLength,
-                                             const void* txtRecord,
-                                             DNSServiceRegisterReply callBack, void* context);
-using DeallocateFunction = void(__stdcall*)(DNSServiceRef ref);
-
-// GetProcAddress hands back a generic function pointer; the generic one in between keeps
-// the compiler's function-type check quiet for this deliberate cast.
-template <typename Function>
-Function As(FARPROC address) {
-    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(address));
-}
-
 uint16_t ToNetworkOrder(uint16_t port) {
     const uint8_t bytes[2] = {static_cast<uint8_t>(port >> 8), static_cast<uint8_t>(port & 0xFF)};
     uint16_t value = 0;
@@ -34,8 +14,8 @@ uint16_t ToNetworkOrder(uint16_t port) {
 }
 
 // The reference is never serviced, so this never runs.
-void __stdcall IgnoreRegisterReply(DNSServiceRef, uint32_t, int32_t, const char*, const char*,
-                                   const char*, void*) {}
+void __stdcall IgnoreRegisterReply(void*, uint32_t, int32_t, const char*, const char*, const char*,
+                                   void*) {}
 
 }  // namespace
 
@@ -44,13 +24,12 @@ Win32DnsSd::~Win32DnsSd() {
 }
 
 bool Win32DnsSd::Load() {
-    if (!m_module) m_module = LoadLibraryA("dnssd.dll");
-    return m_module != nullptr;
+    if (!m_module) m_module = Win32Module::LoadFromSystemFolder("dnssd.dll");
+    return static_cast<bool>(m_module);
 }
 
 void Win32DnsSd::Unload() {
-    if (m_module) FreeLibrary(m_module);
-    m_module = nullptr;
+    m_module.Reset();
     m_register = nullptr;
     m_deallocate = nullptr;
     // The registration ends with the process; the reference isn't deallocated here.
@@ -58,13 +37,12 @@ void Win32DnsSd::Unload() {
 }
 
 bool Win32DnsSd::HasRegister() {
-    if (!m_register && m_module) m_register = GetProcAddress(m_module, "DNSServiceRegister");
+    if (!m_register) m_register = m_module.Find<RegisterFunction>("DNSServiceRegister");
     return m_register != nullptr;
 }
 
 bool Win32DnsSd::HasDeallocate() {
-    if (!m_deallocate && m_module)
-        m_deallocate = GetProcAddress(m_module, "DNSServiceRefDeallocate");
+    if (!m_deallocate) m_deallocate = m_module.Find<DeallocateFunction>("DNSServiceRefDeallocate");
     return m_deallocate != nullptr;
 }
 
@@ -73,15 +51,14 @@ void Win32DnsSd::Register(const ServiceRecord& record) {
     Withdraw();
     const std::vector<uint8_t> txt = PasswordTxtRecord(record.passwordEnabled);
     DNSServiceRef ref = nullptr;
-    As<RegisterFunction>(m_register)(&ref, 0, 0, record.name.c_str(), record.type.c_str(), "",
-                                     nullptr, ToNetworkOrder(record.port),
-                                     static_cast<uint16_t>(txt.size()), txt.data(),
-                                     &IgnoreRegisterReply, nullptr);
+    m_register(&ref, 0, 0, record.name.c_str(), record.type.c_str(), "", nullptr,
+               ToNetworkOrder(record.port), static_cast<uint16_t>(txt.size()), txt.data(),
+               &IgnoreRegisterReply, nullptr);
     m_ref = ref;
 }
 
 void Win32DnsSd::Withdraw() {
     if (!HasDeallocate() || !m_ref) return;
-    As<DeallocateFunction>(m_deallocate)(m_ref);
+    m_deallocate(m_ref);
     m_ref = nullptr;
 }
