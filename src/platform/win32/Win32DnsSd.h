@@ -1,37 +1,16 @@
 #pragma once
-#include <windows.h>
+#include "net/DnsSdChoice.h"
+#include "platform/win32/Win32BonjourDnsSd.h"
+#include "platform/win32/Win32DnsApiDnsSd.h"
 
-#include "platform/DnsSd.h"
-#include "platform/win32/Win32Module.h"
+// The backends, made before the choice between them and gone after it.
+struct Win32DnsSdBackends {
+    Win32BonjourDnsSd bonjour;
+    Win32DnsApiDnsSd dnsApi;
+};
 
-// Apple's dnssd.dll from the system folder; its two entry points are looked up once each.
-class Win32DnsSd : public IDnsSd {
+// Bonjour's dnssd.dll where it is installed, otherwise the system's own DNS-SD functions.
+class Win32DnsSd : private Win32DnsSdBackends, public DnsSdChoice {
 public:
-    ~Win32DnsSd() override;
-    bool Load() override;
-    bool IsLoaded() const override { return static_cast<bool>(m_module); }
-    void Unload() override;
-    void Register(const ServiceRecord& record) override;
-    void Withdraw() override;
-
-private:
-    bool HasRegister();
-    bool HasDeallocate();
-
-    using DNSServiceRef = void*;
-    using DNSServiceRegisterReply = void(__stdcall*)(DNSServiceRef, uint32_t flags, int32_t error,
-                                                     const char* name, const char* regType,
-                                                     const char* domain, void* context);
-    using RegisterFunction = int32_t(__stdcall*)(DNSServiceRef* ref, uint32_t flags,
-                                                 uint32_t interfaceIndex, const char* name,
-                                                 const char* regType, const char* domain,
-                                                 const char* host, uint16_t port,
-                                                 uint16_t txtLength, const void* txtRecord,
-                                                 DNSServiceRegisterReply callBack, void* context);
-    using DeallocateFunction = void(__stdcall*)(DNSServiceRef ref);
-
-    Win32Module m_module;
-    RegisterFunction m_register = nullptr;
-    DeallocateFunction m_deallocate = nullptr;
-    DNSServiceRef m_ref = nullptr;
+    Win32DnsSd() : DnsSdChoice(bonjour, dnsApi) {}
 };

@@ -1,4 +1,4 @@
-#include "platform/win32/Win32DnsSd.h"
+#include "platform/win32/Win32BonjourDnsSd.h"
 
 #include <cstdint>
 #include <cstring>
@@ -19,16 +19,16 @@ void __stdcall IgnoreRegisterReply(void*, uint32_t, int32_t, const char*, const 
 
 }  // namespace
 
-Win32DnsSd::~Win32DnsSd() {
+Win32BonjourDnsSd::~Win32BonjourDnsSd() {
     Unload();
 }
 
-bool Win32DnsSd::Load() {
+bool Win32BonjourDnsSd::Load() {
     if (!m_module) m_module = Win32Module::LoadFromSystemFolder("dnssd.dll");
     return static_cast<bool>(m_module);
 }
 
-void Win32DnsSd::Unload() {
+void Win32BonjourDnsSd::Unload() {
     m_module.Reset();
     m_register = nullptr;
     m_deallocate = nullptr;
@@ -36,17 +36,17 @@ void Win32DnsSd::Unload() {
     m_ref = nullptr;
 }
 
-bool Win32DnsSd::HasRegister() {
+bool Win32BonjourDnsSd::HasRegister() {
     if (!m_register) m_register = m_module.Find<RegisterFunction>("DNSServiceRegister");
     return m_register != nullptr;
 }
 
-bool Win32DnsSd::HasDeallocate() {
+bool Win32BonjourDnsSd::HasDeallocate() {
     if (!m_deallocate) m_deallocate = m_module.Find<DeallocateFunction>("DNSServiceRefDeallocate");
     return m_deallocate != nullptr;
 }
 
-void Win32DnsSd::Register(const ServiceRecord& record) {
+void Win32BonjourDnsSd::Register(const ServiceRecord& record) {
     if (!HasRegister()) return;
     Withdraw();
     const std::vector<uint8_t> txt = PasswordTxtRecord(record.passwordEnabled);
@@ -57,7 +57,7 @@ void Win32DnsSd::Register(const ServiceRecord& record) {
     m_ref = ref;
 }
 
-void Win32DnsSd::Withdraw() {
+void Win32BonjourDnsSd::Withdraw() {
     if (!HasDeallocate() || !m_ref) return;
     m_deallocate(m_ref);
     m_ref = nullptr;
