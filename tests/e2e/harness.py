@@ -188,24 +188,31 @@ def built_program(name):
 class ServerProcess:
     """One TavrixServer.exe in a working directory of its own, with its settings file.
 
-    The stand-in dnssd.dll sits in the prefix's system folder and writes its record of calls
-    into the working directory of the process that calls it, so each record belongs to one
-    server. With dnssd False, that library is disabled for this process, so the program
-    shows its warning before it serves. With planted_dnssd True, a second stand-in
+    The stand-in dnssd.dll and dnsapi.dll sit in the prefix's system folder, and each
+    writes its record of calls into the working directory of the process that calls it, so
+    each record belongs to one server. The program finds the stand-in dnssd.dll there;
+    with dnssd False, that library is disabled for this process and the program falls back
+    to Wine's own dnsapi.dll, which lacks the DNS-SD functions, so it shows its warning
+    before it serves. With dnsapi True, dnssd.dll is disabled and this process alone loads
+    the stand-in dnsapi.dll instead of Wine's own. With planted_dnssd True, a third stand-in
     dnssd.dll, which writes planted_dnssd_calls.txt, lies in the program's folder."""
 
-    def __init__(self, session, settings=None, port=None, dnssd=True, planted_dnssd=False):
+    def __init__(self, session, settings=None, port=None, dnssd=True, dnsapi=False,
+                 planted_dnssd=False):
         self.session = session
         self.port = port or free_port()
         self.workdir = tempfile.mkdtemp(prefix="server-", dir=session.root)
         self.exe = os.path.join(self.workdir, "TavrixServer.exe")
         shutil.copy(_env_path("TAVRIX_SERVER_EXE"), self.exe)
-        session.install_system_library(built_program("dnssd.dll"), self.exe)
+        for library in ("dnssd.dll", "dnsapi.dll"):
+            session.install_system_library(built_program(library), self.exe)
         if planted_dnssd:
             shutil.copy(built_program(os.path.join("planted", "dnssd.dll")), self.workdir)
         overrides = []
-        if not dnssd:
+        if not dnssd or dnsapi:
             overrides.append("dnssd=")
+        if dnsapi:
+            overrides.append("dnsapi=n")
         if settings is None:
             settings = settings_text(port=self.port)
         with open(os.path.join(self.workdir, "TavrixConfig.txt"), "w", newline="") as f:
@@ -222,6 +229,10 @@ class ServerProcess:
     def dnssd_calls(self):
         """The stand-in dnssd.dll's record, one call a line; empty before the first call."""
         return self._record("dnssd_calls.txt")
+
+    def dnsapi_calls(self):
+        """The stand-in dnsapi.dll's record, one call or answer a line."""
+        return self._record("dnsapi_calls.txt")
 
     def file_exists(self, name):
         return os.path.exists(os.path.join(self.workdir, name))
