@@ -7,6 +7,7 @@ import os
 import shutil
 import signal
 import socket
+import struct
 import subprocess
 import tempfile
 import time
@@ -86,6 +87,7 @@ class WineSession:
         self._run([self.wine, "reg", "add", r"HKCU\Software\Wine\WineDbg", "/v",
                    "ShowCrashDialog", "/t", "REG_DWORD", "/d", "0", "/f"], timeout=60)
         self.drive_c = os.path.join(self.prefix, "drive_c")
+        self._installed = set()
 
     def _start_display(self):
         for number in range(90, 140):
@@ -108,9 +110,32 @@ class WineSession:
         result = self._run([self.wine, exe, *args], timeout=timeout, cwd=cwd)
         return result.returncode, result.stdout.decode("latin-1")
 
-    def start_windows(self, exe, cwd):
-        return subprocess.Popen([self.wine, exe], env=self.env, cwd=cwd,
+    def start_windows(self, exe, cwd, dll_overrides=()):
+        """Starts a Windows program; dll_overrides ("name=", "name=n") apply to it alone."""
+        env = dict(self.env)
+        if dll_overrides:
+            env["WINEDLLOVERRIDES"] = ";".join([env["WINEDLLOVERRIDES"], *dll_overrides])
+        return subprocess.Popen([self.wine, exe], env=env, cwd=cwd,
                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+    def system_folder(self, exe):
+        """The Windows system folder that a program of exe's bitness loads libraries from."""
+        windows = os.path.join(self.drive_c, "windows")
+        wow64 = os.path.join(windows, "syswow64")
+        if _is_32_bit(exe) and os.path.isdir(wow64):
+            return wow64
+        return os.path.join(windows, "system32")
+
+    def install_system_library(self, source, exe):
+        """Puts a library into the system folder once a session. It is copied in under
+        another name and renamed into place, so no program ever maps it half written."""
+        target = os.path.join(self.system_folder(exe), os.path.basename(source))
+        if target in self._installed:
+            return
+        staging = target + ".tavrix-new"
+        shutil.copy(source, staging)
+        os.replace(staging, target)
+        self._installed.add(target)
 
     def close(self):
         try:
@@ -120,6 +145,16 @@ class WineSession:
         if self.xvfb:
             stop_process(self.xvfb)
         shutil.rmtree(self.root, ignore_errors=True)
+
+
+def _is_32_bit(exe):
+    """Whether a Windows program is a 32-bit one (its PE header names an i386 machine)."""
+    with open(exe, "rb") as f:
+        header = f.read(4096)
+    offset = struct.unpack_from("<I", header, 0x3C)[0]
+    if offset + 6 > len(header) or header[offset:offset + 4] != b"PE\0\0":
+        raise RuntimeError(f"{exe} is no Windows program")
+    return struct.unpack_from("<H", header, offset + 4)[0] == 0x14C
 
 
 class Probe:
@@ -152,32 +187,55 @@ def built_program(name):
 
 class ServerProcess:
     """One TavrixServer.exe in a working directory of its own, with its settings file.
-    The program is copied into that folder, and with it the stand-in dnssd.dll unless
-    dnssd is False: the program then finds its DNS-SD library beside itself (and without
-    it, shows its warning before it serves), and the library's record of calls,
-    dnssd_calls.txt, belongs to this one process."""
 
-    def __init__(self, session, settings=None, port=None, dnssd=True):
+    The stand-in dnssd.dll and dnsapi.dll sit in the prefix's system folder, and each
+    writes its record of calls into the working directory of the process that calls it, so
+    each record belongs to one server. The program finds the stand-in dnssd.dll there;
+    with dnssd False, that library is disabled for this process and the program falls back
+    to Wine's own dnsapi.dll, which lacks the DNS-SD functions, so it shows its warning
+    before it serves. With dnsapi True, dnssd.dll is disabled and this process alone loads
+    the stand-in dnsapi.dll instead of Wine's own. With planted_dnssd True, a third stand-in
+    dnssd.dll, which writes planted_dnssd_calls.txt, lies in the program's folder."""
+
+    def __init__(self, session, settings=None, port=None, dnssd=True, dnsapi=False,
+                 planted_dnssd=False):
         self.session = session
         self.port = port or free_port()
         self.workdir = tempfile.mkdtemp(prefix="server-", dir=session.root)
         self.exe = os.path.join(self.workdir, "TavrixServer.exe")
         shutil.copy(_env_path("TAVRIX_SERVER_EXE"), self.exe)
-        if dnssd:
-            shutil.copy(built_program("dnssd.dll"), self.workdir)
+        for library in ("dnssd.dll", "dnsapi.dll"):
+            session.install_system_library(built_program(library), self.exe)
+        if planted_dnssd:
+            shutil.copy(built_program(os.path.join("planted", "dnssd.dll")), self.workdir)
+        overrides = []
+        if not dnssd or dnsapi:
+            overrides.append("dnssd=")
+        if dnsapi:
+            overrides.append("dnsapi=n")
         if settings is None:
             settings = settings_text(port=self.port)
         with open(os.path.join(self.workdir, "TavrixConfig.txt"), "w", newline="") as f:
             f.write(settings)
-        self.process = session.start_windows(self.exe, self.workdir)
+        self.process = session.start_windows(self.exe, self.workdir, overrides)
 
-    def dnssd_calls(self):
-        """The stand-in library's record, one call a line; empty before the first call."""
+    def _record(self, name):
         try:
-            with open(os.path.join(self.workdir, "dnssd_calls.txt")) as f:
+            with open(os.path.join(self.workdir, name)) as f:
                 return f.read().splitlines()
         except FileNotFoundError:
             return []
+
+    def dnssd_calls(self):
+        """The stand-in dnssd.dll's record, one call a line; empty before the first call."""
+        return self._record("dnssd_calls.txt")
+
+    def dnsapi_calls(self):
+        """The stand-in dnsapi.dll's record, one call or answer a line."""
+        return self._record("dnsapi_calls.txt")
+
+    def file_exists(self, name):
+        return os.path.exists(os.path.join(self.workdir, name))
 
     def settings_file(self):
         with open(os.path.join(self.workdir, "TavrixConfig.txt"), "rb") as f:

@@ -127,11 +127,13 @@ class ApplicationTestCase(unittest.TestCase):
         cls.session = WineSession.get()
         cls.probe = DialogProbe(cls.session)
 
-    def start(self, settings=None, port=None, dnssd=True, wait=True, **fields):
+    def start(self, settings=None, port=None, dnssd=True, wait=True, dnsapi=False,
+              planted_dnssd=False, **fields):
         port = port or free_port()
         if settings is None:
             settings = config(port=port, **fields)
-        server = ServerProcess(self.session, settings, port=port, dnssd=dnssd)
+        server = ServerProcess(self.session, settings, port=port, dnssd=dnssd, dnsapi=dnsapi,
+                               planted_dnssd=planted_dnssd)
         self.addCleanup(server.stop)
         if wait:
             self.wait_ready(server)

@@ -1,4 +1,5 @@
 #pragma once
+#include "platform/win32/Win32DnsSd.h"
 #include "platform/win32/Win32FileDialogs.h"
 #include "platform/win32/Win32Keyboard.h"
 #include "platform/win32/Win32PointerDevice.h"

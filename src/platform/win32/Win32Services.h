@@ -3,7 +3,6 @@
 
 #include "platform/AnsiCodePage.h"
 #include "platform/Clock.h"
-#include "platform/DnsSd.h"
 #include "platform/FileSystem.h"
 #include "platform/Sound.h"
 #include "platform/SystemInfo.h"
@@ -28,23 +27,6 @@ public:
 class Win32SystemInfo : public ISystemInfo {
 public:
     std::string UserName() override;
-};
-
-// dnssd.dll, loaded by name at run time; its two entry points are looked up once each.
-class Win32DnsSd : public IDnsSd {
-public:
-    ~Win32DnsSd() override;
-    bool Load() override;
-    bool IsLoaded() const override { return m_module != nullptr; }
-    void Unload() override;
-    void Register(const ServiceRecord& record) override;
-    void Withdraw() override;
-
-private:
-    HMODULE m_module = nullptr;
-    FARPROC m_register = nullptr;
-    FARPROC m_deallocate = nullptr;
-    void* m_ref = nullptr;
 };
 
 class Win32FileSystem : public IFileSystem {

@@ -1,5 +1,6 @@
 // A stand-in for the DNS-SD client library: it advertises nothing and writes every call,
-// with all its arguments, as one line to dnssd_calls.txt beside itself.
+// with all its arguments, as one line to a record in the working directory of the process
+// that loaded it, dnssd_calls.txt unless the build names another.
 #include <windows.h>
 
 #include <cstdint>
@@ -12,20 +13,14 @@ using DNSServiceRef = void*;
 using DNSServiceRegisterReply = void(__stdcall*)(DNSServiceRef, uint32_t, int32_t, const char*,
                                                  const char*, const char*, void*);
 
-HMODULE g_module = nullptr;
+#ifndef TAVRIX_RECORD_FILE
+#define TAVRIX_RECORD_FILE "dnssd_calls.txt"
+#endif
+
 uintptr_t g_nextRef = 0;
 
-std::string LogPath() {
-    char path[MAX_PATH] = {};
-    const DWORD length = GetModuleFileNameA(g_module, path, MAX_PATH);
-    std::string folder(path, length < MAX_PATH ? length : 0);
-    const size_t slash = folder.find_last_of("\\/");
-    folder.erase(slash == std::string::npos ? 0 : slash + 1);
-    return folder + "dnssd_calls.txt";
-}
-
 void Append(const std::string& line) {
-    FILE* file = std::fopen(LogPath().c_str(), "ab");
+    FILE* file = std::fopen(TAVRIX_RECORD_FILE, "ab");
     if (!file) return;
     std::fwrite(line.data(), 1, line.size(), file);
     std::fputc('\n', file);
@@ -71,7 +66,13 @@ extern "C" __declspec(dllexport) void __stdcall DNSServiceRefDeallocate(DNSServi
     Append("Deallocate ref=" + std::to_string(reinterpret_cast<uintptr_t>(ref)));
 }
 
-BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
-    if (reason == DLL_PROCESS_ATTACH) g_module = instance;
+#ifdef TAVRIX_LOAD_MARKER
+// Marks the mere loading, before any call.
+BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
+    if (reason != DLL_PROCESS_ATTACH) return TRUE;
+    HANDLE marker = CreateFileA(TAVRIX_LOAD_MARKER, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (marker != INVALID_HANDLE_VALUE) CloseHandle(marker);
     return TRUE;
 }
+#endif
