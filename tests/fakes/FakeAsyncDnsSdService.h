@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "net/AsyncServiceRegistration.h"
+#include "platform/common/AsyncServiceRegistration.h"
 
 // Records requests in order and holds them until the test answers them, the way a system
 // service answers on its own thread. Registrations and results are numbered from 1; it

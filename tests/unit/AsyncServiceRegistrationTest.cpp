@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "fakes/FakeAsyncDnsSdService.h"
-#include "net/AsyncServiceRegistration.h"
+#include "platform/common/AsyncServiceRegistration.h"
 
 namespace {
 

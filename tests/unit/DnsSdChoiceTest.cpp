@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "fakes/FakeDnsSd.h"
-#include "net/DnsSdChoice.h"
+#include "platform/common/DnsSdChoice.h"
 
 namespace {
 

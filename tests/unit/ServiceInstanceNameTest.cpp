@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "net/ServiceInstanceName.h"
+#include "platform/common/ServiceInstanceName.h"
 
 namespace {
 

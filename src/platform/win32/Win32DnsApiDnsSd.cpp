@@ -8,8 +8,8 @@
 #include <string>
 #include <utility>
 
-#include "net/AsyncServiceRegistration.h"
-#include "net/ServiceInstanceName.h"
+#include "platform/common/AsyncServiceRegistration.h"
+#include "platform/common/ServiceInstanceName.h"
 #include "platform/win32/Win32Module.h"
 
 namespace {

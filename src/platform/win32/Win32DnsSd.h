@@ -1,5 +1,5 @@
 #pragma once
-#include "net/DnsSdChoice.h"
+#include "platform/common/DnsSdChoice.h"
 #include "platform/win32/Win32BonjourDnsSd.h"
 #include "platform/win32/Win32DnsApiDnsSd.h"
 

@@ -1,4 +1,4 @@
-#include "net/ServiceInstanceName.h"
+#include "platform/common/ServiceInstanceName.h"
 
 std::u16string ServiceInstanceName(const std::u16string& name, const std::string& type) {
     std::u16string out;

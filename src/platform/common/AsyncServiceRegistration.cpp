@@ -1,4 +1,4 @@
-#include "net/AsyncServiceRegistration.h"
+#include "platform/common/AsyncServiceRegistration.h"
 
 #include <utility>
 

@@ -1,4 +1,4 @@
-#include "net/DnsSdChoice.h"
+#include "platform/common/DnsSdChoice.h"
 
 DnsSdChoice::~DnsSdChoice() {
     Unload();
