@@ -124,20 +124,25 @@ void CConnectionServer::AcceptConnection() {
     m_lineQueue.clear();
     m_refused = false;
     m_connections.push_back(std::move(connection));
-    CConnectionSocket& accepted = *m_connections.back();
     SendText("1000:" + m_config.serverName + ":" + (m_config.passwordEnabled ? "1" : "0") +
              ":1.0 PC\n");
     DeregisterService();
-    if (IsRestricted()) {
-        const uint32_t id = accepted.Id();
-        m_passwordTimer = m_services.timers.StartOnce(kPasswordTimeoutMs, [this, id] {
-            m_passwordTimer = 0;
-            if (IsRestricted()) DropConnection(id);
-        });
-    } else {
-        accepted.EnableKeepAlive(kKeepAliveIdleMs, kKeepAliveIntervalMs);
-    }
+    WatchNewConnection(*m_connections.back());
     m_services.events.OnLinkChanged();
+}
+
+// A device that must give the password gets 20 s for it; one that needn't is watched by
+// keep-alive at once.
+void CConnectionServer::WatchNewConnection(CConnectionSocket& connection) {
+    if (!IsRestricted()) {
+        connection.EnableKeepAlive(kKeepAliveIdleMs, kKeepAliveIntervalMs);
+        return;
+    }
+    const uint32_t id = connection.Id();
+    m_passwordTimer = m_services.timers.StartOnce(kPasswordTimeoutMs, [this, id] {
+        m_passwordTimer = 0;
+        if (IsRestricted()) DropConnection(id);
+    });
 }
 
 void CConnectionServer::OnConnectionClosed(CConnectionSocket* connection) {

@@ -108,6 +108,7 @@ private:
     void DropConnection(uint32_t connectionId);
     void ForgetConnection(std::list<std::unique_ptr<CConnectionSocket>>::iterator it);
     uint32_t CurrentConnectionId() const;
+    void WatchNewConnection(CConnectionSocket& connection);
     void AcceptPassword(CConnectionSocket& connection);
     void RefusePassword(CConnectionSocket& connection);
     void CancelConnectionTimers();
