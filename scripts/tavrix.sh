@@ -6,13 +6,18 @@
 #                            fuzzers, the benchmarks once briefly and the end-to-end tests of
 #                            the real program under Wine
 #   scripts/tavrix.sh bench  set up, build, run the benchmarks in full
+#   scripts/tavrix.sh run-native  set up, build and run the native Linux server on this
+#                            X display
 # Every build is a CMake preset (CMakePresets.json); its folder is build/<folder of the preset>.
 set -euo pipefail
 
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 BUILD="$ROOT/build"
-PACKAGES=(cmake g++ make libgtest-dev libbenchmark-dev clang libclang-rt-14-dev python3 xvfb
-          wine wine64 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix)
+PACKAGES=(cmake g++ make pkg-config libgtest-dev libbenchmark-dev clang libclang-rt-14-dev
+          python3 xvfb iproute2 wine wine64 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
+          libx11-dev libxtst-dev libglib2.0-dev libavahi-client-dev libavahi-glib-dev openbox
+          zenity xdotool x11-utils avahi-daemon avahi-utils dbus-daemon)
+NATIVE_SERVER="$BUILD/linux/src/tavrix-server"
 BENCH_PROGRAM="$BUILD/bench/tests/bench/tavrix_bench"
 E2E_BENCH="$ROOT/tests/bench/e2e_bench.py"
 
@@ -231,6 +236,17 @@ run_tests() {
         count_results "$out/bench.txt"
     fi
 
+    log "native Linux server: its unit tests, and end-to-end tests on Xvfb with openbox"
+    build_preset linux
+    test_preset linux "$out/linux.txt" || status=1
+    count_results "$out/linux.txt"
+    export TAVRIX_NATIVE_SERVER="$NATIVE_SERVER"
+    export TAVRIX_X11_PROBE="$BUILD/linux/tests/x11/tavrix-x11-probe"
+    (cd "$ROOT/tests/x11" && timeout 1200 python3 -m unittest discover -v) 2>&1 |
+        tee "$out/x11.txt" || status=1
+    grep -aqE '^OK' "$out/x11.txt" || status=1
+    count_results "$out/x11.txt"
+
     log "Windows builds and end-to-end tests under Wine"
     windows_under_wine
     (cd "$ROOT/tests/e2e" && timeout 1800 python3 -m unittest discover -v) 2>&1 |
@@ -252,6 +268,26 @@ run_tests() {
     echo "$PASSED passed, $FAILED failed"
     [ "$FAILED" -eq 0 ] || status=1
     return "$status"
+}
+
+# The native server on the user's own X session, its settings in ~/.tavrix-native.
+run_native() {
+    setup
+    build_preset linux
+    if [ -z "${DISPLAY:-}" ]; then
+        echo "run-native drives your own X display, and DISPLAY is not set" >&2
+        exit 1
+    fi
+    local home="${TAVRIX_NATIVE_HOME:-$HOME/.tavrix-native}"
+    mkdir -p "$home"
+    if [ ! -f "$home/TavrixConfig.txt" ]; then
+        local password
+        password="$(new_password)"
+        printf '%s\n' "$password" | (cd "$home" && umask 077 && "$NATIVE_SERVER" --set-password)
+        log "the device's password is $password (shown this once; change it with: cd $home && $NATIVE_SERVER --set-password)"
+    fi
+    cd "$home"
+    exec "$NATIVE_SERVER" "$@"
 }
 
 run_benchmarks() {
@@ -279,9 +315,13 @@ case "${1:-}" in
     run) run_server ;;
     test) run_tests ;;
     bench) run_benchmarks ;;
+    run-native)
+        shift
+        run_native "$@"
+        ;;
     setup) setup ;;
     *)
-        echo "usage: $0 run|test|bench|setup" >&2
+        echo "usage: $0 run|test|bench|run-native|setup" >&2
         exit 2
         ;;
 esac
