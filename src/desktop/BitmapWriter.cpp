@@ -63,27 +63,12 @@ void FillInfoHeader(uint8_t* info, const BitmapDescription& d, const BmpLayout& 
 }
 
 bool Allocate(std::vector<uint8_t>* buffer, uint64_t size) {
-    if (size > kMaxPixelBytes) return false;
     try {
         buffer->resize(static_cast<size_t>(size));
     } catch (const std::bad_alloc&) {
         return false;
     }
     return true;
-}
-
-std::vector<uint8_t> Assemble(const std::vector<uint8_t>& info, uint32_t colours,
-                              const std::vector<uint8_t>& pixels, uint32_t imageSize) {
-    const uint32_t headers = kBmpFileHeaderSize + kBmpInfoHeaderSize;
-    const uint32_t offset = headers + 4 * colours;
-    std::vector<uint8_t> file(offset + static_cast<size_t>(imageSize));
-    file[0] = 'B';
-    file[1] = 'M';
-    Put32(&file[2], static_cast<uint32_t>(file.size()));
-    Put32(&file[10], offset);
-    std::memcpy(&file[kBmpFileHeaderSize], info.data(), kBmpInfoHeaderSize + 4 * colours);
-    std::memcpy(&file[offset], pixels.data(), imageSize);
-    return file;
 }
 
 }  // namespace
@@ -109,16 +94,20 @@ std::vector<uint8_t> WriteBmp(IDeviceBitmap& bitmap, std::string* failure) {
     // The header's size formula falls short of the padded rows for 1-bit bitmaps of some
     // widths; the buffer takes whichever is larger.
     const uint64_t pixelBytes = std::max(layout.imageSize, layout.rowsSize);
-    std::vector<uint8_t> info(kBmpInfoHeaderSize +
-                              4 * std::max(layout.colours + 3, kSmallestColourTableRoom));
-    std::vector<uint8_t> pixels;
-    if (!Allocate(&pixels, pixelBytes)) {
+    const uint32_t headers = kBmpFileHeaderSize + kBmpInfoHeaderSize;
+    // GetDIBits writes the rows straight into the file, behind the whole colour table; the
+    // header and table go to a block of their own, which may take three masks more.
+    const size_t pixelsAt = headers + 4 * static_cast<size_t>(layout.colours);
+    std::vector<uint8_t> file;
+    if (pixelBytes > kMaxPixelBytes || !Allocate(&file, pixelsAt + pixelBytes)) {
         *failure = kNoMemory;
         return {};
     }
+    std::vector<uint8_t> info(kBmpInfoHeaderSize +
+                              4 * std::max(layout.colours + 3, kSmallestColourTableRoom));
     FillInfoHeader(info.data(), d, layout);
-    if (bitmap.GetDIBits(static_cast<uint32_t>(d.height), info.data(), info.size(), pixels.data(),
-                         pixels.size()) == 0) {
+    if (bitmap.GetDIBits(static_cast<uint32_t>(d.height), info.data(), info.size(), &file[pixelsAt],
+                         static_cast<size_t>(pixelBytes)) == 0) {
         *failure = kNoBits;
         return {};
     }
@@ -126,8 +115,17 @@ std::vector<uint8_t> WriteBmp(IDeviceBitmap& bitmap, std::string* failure) {
     const uint32_t colours = std::min(Get32(&info[kInfoColoursUsed]), layout.colours);
     // The file always holds whole rows, and never more than the buffer.
     const uint64_t rows = std::max<uint64_t>(Get32(&info[kInfoImageSize]), layout.rowsSize);
-    const auto imageSize = static_cast<uint32_t>(std::min<uint64_t>(rows, pixels.size()));
+    const auto imageSize = static_cast<uint32_t>(std::min<uint64_t>(rows, pixelBytes));
     Put32(&info[kInfoColoursUsed], colours);
     Put32(&info[kInfoImageSize], imageSize);
-    return Assemble(info, colours, pixels, imageSize);
+    // A shorter colour table than allocated moves the rows up behind it.
+    const uint32_t offset = headers + 4 * colours;
+    if (offset < pixelsAt) std::memmove(file.data() + offset, file.data() + pixelsAt, imageSize);
+    file.resize(offset + static_cast<size_t>(imageSize));
+    file[0] = 'B';
+    file[1] = 'M';
+    Put32(&file[2], static_cast<uint32_t>(file.size()));
+    Put32(&file[10], offset);
+    std::memcpy(&file[kBmpFileHeaderSize], info.data(), kBmpInfoHeaderSize + 4 * colours);
+    return file;
 }

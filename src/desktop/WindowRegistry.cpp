@@ -1,6 +1,8 @@
 // The window registry: which top-level windows the device sees, under which keys.
 #include "desktop/WindowRegistry.h"
 
+#include <utility>
+
 #include "platform/WindowSystem.h"
 #include "protocol/TextFieldCodec.h"
 
@@ -30,12 +32,11 @@ CWindowRegistry::CWindowRegistry(IWindowSystem& windows, const IAnsiCodePage& co
 // The first window of a title gets the plain title, later ones " (2)", " (3)" and so on.
 // Empty when the window is left out.
 std::string CWindowRegistry::FreeKey(WindowHandle window, const std::string& title) const {
-    const std::string unencodable = EncodeTextField("", m_codePage);
     std::string key = EncodeTextField(title.c_str(), m_codePage);
     for (int n = 2; m_windowHandle.count(key) != 0; ++n) {
         if (!m_windows.HasChildWindow(window)) return {};
         // A title too long to encode, with or without its number, never yields a free key.
-        if (key == unencodable) return {};
+        if (key == EncodeTextField("", m_codePage)) return {};
         key = EncodeTextField((title + " (" + std::to_string(n) + ")").c_str(), m_codePage);
     }
     return key;
@@ -45,17 +46,18 @@ void CWindowRegistry::RecordImagePath(uint32_t processId) {
     if (m_processImage.count(processId) != 0) return;
     std::string path;
     if (m_windows.GetProcessImagePath(processId, &path) && !path.empty())
-        m_processImage[processId] = path;
+        m_processImage.emplace(processId, std::move(path));
 }
 
 void CWindowRegistry::Collect(WindowHandle window) {
     std::string title;
     if (!Listable(m_windows, window, &title)) return;
-    const std::string key = FreeKey(window, title);
+    std::string key = FreeKey(window, title);
     if (key.empty()) return;
     const uint32_t processId = m_windows.GetWindowThreadProcessId(window);
-    m_windowProcess[key] = processId;
-    m_windowHandle[key] = window;
+    // The key is free, and both maps always hold the same keys.
+    m_windowHandle.emplace(key, window);
+    m_windowProcess.emplace(std::move(key), processId);
     RecordImagePath(processId);
 }
 

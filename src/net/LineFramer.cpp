@@ -65,13 +65,13 @@ void CLineFramer::TakeLineRead(const char* data, int count, std::list<std::strin
         m_pending.clear();
         m_droppingLongLine = true;
     }
-    std::string work;
-    work.reserve(m_pending.size() + newLength + 1);
-    work.append(m_pending).append(data ? data : "", newLength);
+    // The pending text and the read, joined in a buffer that is kept from read to read.
+    m_work.swap(m_pending);
     m_pending.clear();
+    if (newLength > 0) m_work.append(data, newLength);
     size_t start = 0;
     if (m_droppingLongLine) {
-        const size_t end = work.find('\n');
+        const size_t end = m_work.find('\n');
         if (end == std::string::npos) {
             // A short read ends the message, and with it the long line.
             if (n < kReadSize) m_droppingLongLine = false;
@@ -80,14 +80,17 @@ void CLineFramer::TakeLineRead(const char* data, int count, std::list<std::strin
         m_droppingLongLine = false;
         start = end + 1;
     }
-    if (work.find('\n') == std::string::npos && n < kReadSize) work += '\n';
-    CutLines(work.c_str() + start, lines);
+    if (m_work.find('\n') == std::string::npos && n < kReadSize) m_work += '\n';
+    CutLines(m_work.data() + start, m_work.data() + m_work.size(), lines);
 }
 
-void CLineFramer::CutLines(const char* text, std::list<std::string>& lines) {
+void CLineFramer::CutLines(const char* text, const char* textEnd, std::list<std::string>& lines) {
     const char* start = text;
-    for (const char* end = std::strchr(start, '\n'); end; end = std::strchr(start, '\n')) {
-        if (std::strncmp(start, "700", 3) == 0) {
+    for (;;) {
+        const auto* end = static_cast<const char*>(
+            std::memchr(start, '\n', static_cast<size_t>(textEnd - start)));
+        if (!end) break;
+        if (end - start >= 3 && std::memcmp(start, "700", 3) == 0) {
             // The rest of this read is not used; the payload follows the acknowledgement.
             TakePayloadHeader(start, static_cast<size_t>(end + 1 - start));
             return;
@@ -95,7 +98,7 @@ void CLineFramer::CutLines(const char* text, std::list<std::string>& lines) {
         lines.emplace_back(start, end + 1);
         start = end + 1;
     }
-    const size_t rest = std::strlen(start);
+    const auto rest = static_cast<size_t>(textEnd - start);
     if (IsDroppedRemainder(start, rest)) return;
     m_pending.assign(start, rest);
 }

@@ -43,10 +43,12 @@ public:
     const std::string& Pending() const { return m_pending; }
 
 private:
-    void CutLines(const char* text, std::list<std::string>& lines);
+    void CutLines(const char* text, const char* textEnd, std::list<std::string>& lines);
     void TakePayloadHeader(const char* line, size_t length);
 
     std::string m_pending;
+    // Where the pending text and a read are joined; kept to save an allocation per read.
+    std::string m_work;
     int32_t m_payloadSize = -1;
     int32_t m_payloadReceived = -1;
     std::unique_ptr<char[]> m_payload;

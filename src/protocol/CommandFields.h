@@ -1,10 +1,10 @@
 #pragma once
-#include <sstream>
 #include <string>
 
 // Reads a command line as formatted stream input does: blanks skipped, each field after one
 // delimiter character (any non-blank one). Once a field can't be read, it and every later
-// field read as 0 or empty.
+// field read as 0 or empty. Scans the line in place, so the line must outlive the reader; a
+// line costs no stream, locale or allocation unless a word is read.
 class CommandFields {
 public:
     explicit CommandFields(const char* line);
@@ -15,8 +15,9 @@ public:
     std::string Word();
 
 private:
-    template <typename T>
-    T Field();
+    // Skips the delimiter before a field; false when the line has none left.
+    bool SkipDelimiter();
 
-    std::istringstream m_in;
+    const char* m_at;
+    bool m_failed;
 };

@@ -1,5 +1,8 @@
 #include "protocol/TextFieldCodec.h"
 
+#include <algorithm>
+#include <array>
+#include <cstring>
 #include <vector>
 
 #include "platform/AnsiCodePage.h"
@@ -7,6 +10,35 @@
 namespace {
 
 constexpr char kMarker[] = "-1|-2";
+
+// '|' and a byte in decimal without leading zeros, for every byte. Each is copied as four
+// characters and the output advanced by its length.
+struct ByteText {
+    char text[4];
+    unsigned length;
+};
+
+constexpr std::array<ByteText, 256> MakeByteTexts() {
+    std::array<ByteText, 256> table{};
+    for (unsigned byte = 0; byte < 256; ++byte) {
+        ByteText& entry = table[byte];
+        entry.text[0] = '|';
+        unsigned at = 1;
+        if (byte >= 100) entry.text[at++] = static_cast<char>('0' + byte / 100);
+        if (byte >= 10) entry.text[at++] = static_cast<char>('0' + byte / 10 % 10);
+        entry.text[at++] = static_cast<char>('0' + byte % 10);
+        entry.length = at;
+    }
+    return table;
+}
+
+constexpr std::array<ByteText, 256> kByteTexts = MakeByteTexts();
+
+char* PutByte(char* out, unsigned byte) {
+    const ByteText& entry = kByteTexts[byte & 0xFFu];
+    std::memcpy(out, entry.text, sizeof(entry.text));
+    return out + entry.length;
+}
 
 // A token read as atoi reads it: blanks, a sign, digits up to the first other character.
 // Only the sign and the value modulo 65536 matter, so overflow can't happen.
@@ -43,17 +75,18 @@ char* NextToken(char*& cursor) {
 
 std::string EncodeTextField(const char* text, const IAnsiCodePage& codePage) {
     char16_t units[kEncodeUnitLimit];
-    const int count = text ? codePage.ToUtf16(text, units, kEncodeUnitLimit) : 0;
-    std::string field = kMarker;
-    field.reserve(field.size() + static_cast<size_t>(count > 0 ? count : 0) * 8);
+    const int converted = text ? codePage.ToUtf16(text, units, kEncodeUnitLimit) : 0;
+    const int count = std::clamp(converted, 0, kEncodeUnitLimit);
+    // Written in place: the marker, then "|low|high" for each unit but the terminator; two
+    // whole ByteTexts a unit at the most.
+    char field[sizeof(kMarker) - 1 + 2 * sizeof(ByteText::text) * (kEncodeUnitLimit - 1)];
+    char* out = std::copy(kMarker, kMarker + sizeof(kMarker) - 1, field);
     for (int i = 0; i + 1 < count; ++i) {
         const unsigned unit = units[i];
-        field += '|';
-        field += std::to_string(unit & 0xFFu);
-        field += '|';
-        field += std::to_string(unit >> 8);
+        out = PutByte(out, unit & 0xFFu);
+        out = PutByte(out, unit >> 8);
     }
-    return field;
+    return std::string(field, out);
 }
 
 std::string DecodeTextField(char* field, const IAnsiCodePage& codePage) {
