@@ -94,6 +94,10 @@ std::vector<uint32_t> IconPixels(const unsigned long* values, size_t count) {
     return out;
 }
 
+bool IsBlank(const std::vector<uint32_t>& pixels) {
+    return std::all_of(pixels.begin(), pixels.end(), [](uint32_t argb) { return argb >> 24 == 0; });
+}
+
 X11IconBitmap::X11IconBitmap(std::vector<uint32_t> pixels) : m_pixels(std::move(pixels)) {
     m_pixels.resize(kIconSize * kIconSize);
 }

@@ -14,6 +14,9 @@ constexpr int kIconSize = 32;
 // holds no well-formed entry.
 std::vector<uint32_t> IconPixels(const unsigned long* values, size_t count);
 
+// Whether no pixel of the icon shows (none at all included).
+bool IsBlank(const std::vector<uint32_t>& pixels);
+
 // A 32 by 32 icon as Windows hands over an icon's colour bitmap: a 32-bit device bitmap
 // that GetDIBits copies into bottom-up (or top-down) BGRA rows.
 class X11IconBitmap : public IDeviceBitmap {

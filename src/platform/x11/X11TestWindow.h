@@ -7,7 +7,8 @@
 #include "platform/x11/X11Display.h"
 
 // The diagnostic window on a connection of its own, whose events the GLib main loop reads.
-// Like a plain Windows window, it goes when the window manager asks it to close.
+// Like a plain Windows window, it goes when the window manager asks it to close, and its
+// place and size are those of its frame.
 class X11TestWindow : public ITestWindow {
 public:
     // Makes and shows the window; Valid() tells whether that worked.

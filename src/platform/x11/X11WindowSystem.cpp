@@ -316,8 +316,8 @@ void X11WindowSystem::MoveWindow(WindowHandle window, const ScreenRect& rect) {
 }
 
 void X11WindowSystem::EnumWindows(const std::function<bool(WindowHandle)>& visit) {
-    m_windowOfProcess.clear();
-    m_windowOfProgram.clear();
+    m_windowsOfProcess.clear();
+    m_processesOfProgram.clear();
     const Window root = m_display ? m_display.Root() : None;
     std::vector<unsigned long> clients =
         CardinalProperty(root, AtomOf(kClientListStacking), XA_WINDOW, kMaxListItems);
@@ -374,7 +374,7 @@ uint32_t X11WindowSystem::GetWindowThreadProcessId(WindowHandle window) {
     const std::vector<unsigned long> pid = CardinalProperty(window, AtomOf(kPid), XA_CARDINAL, 1);
     if (pid.empty() || pid[0] == 0 || pid[0] > UINT32_MAX) return 0;
     const auto processId = static_cast<uint32_t>(pid[0]);
-    m_windowOfProcess.emplace(processId, window);
+    m_windowsOfProcess[processId].push_back(window);
     return processId;
 }
 
@@ -384,8 +384,7 @@ bool X11WindowSystem::GetProcessImagePath(uint32_t processId, std::string* path)
         return false;
     }
     *path = Utf8ToWindows1252(target);
-    const auto window = m_windowOfProcess.find(processId);
-    if (window != m_windowOfProcess.end()) m_windowOfProgram.emplace(*path, window->second);
+    m_processesOfProgram[*path].push_back(processId);
     return true;
 }
 
@@ -430,12 +429,20 @@ void X11WindowSystem::ShellExecuteOpen(WindowHandle, const std::string& file) {
 
 bool X11WindowSystem::WithFileIcon(const std::string& path,
                                    const std::function<void(IDeviceBitmap&)>& use) {
-    const auto window = m_windowOfProgram.find(path);
-    if (window == m_windowOfProgram.end()) return false;
-    const std::vector<unsigned long> icon =
-        CardinalProperty(window->second, AtomOf(kIcon), XA_CARDINAL, kMaxIconItems);
-    std::vector<uint32_t> pixels = IconPixels(icon.data(), icon.size());
-    if (pixels.empty()) return false;
+    const auto processes = m_processesOfProgram.find(path);
+    if (processes == m_processesOfProgram.end()) return false;
+    std::vector<uint32_t> pixels;
+    for (const uint32_t process : processes->second) {
+        for (const XId window : m_windowsOfProcess[process]) {
+            const std::vector<unsigned long> icon =
+                CardinalProperty(window, AtomOf(kIcon), XA_CARDINAL, kMaxIconItems);
+            pixels = IconPixels(icon.data(), icon.size());
+            // A window manager may hand out a blank icon to windows that have none.
+            if (!IsBlank(pixels)) break;
+        }
+        if (!IsBlank(pixels)) break;
+    }
+    if (IsBlank(pixels)) return false;
     X11IconBitmap bitmap(std::move(pixels));
     use(bitmap);
     return true;

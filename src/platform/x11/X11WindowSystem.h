@@ -46,7 +46,8 @@ public:
     void PostCloseMessage(WindowHandle window) override;
     // Runs an executable file itself, opens any other with xdg-open; no shell in between.
     void ShellExecuteOpen(WindowHandle owner, const std::string& file) override;
-    // The _NET_WM_ICON of a window of the program, as listed last, scaled to 32 by 32.
+    // The _NET_WM_ICON of the program's front-most window (as listed last) that has one
+    // that shows, scaled to 32 by 32.
     bool WithFileIcon(const std::string& path,
                       const std::function<void(IDeviceBitmap&)>& use) override;
     void ShowMessageBox(const std::string& text) override;
@@ -72,7 +73,8 @@ private:
     X11Display m_display;
     std::vector<XId> m_atoms;
     std::string m_hostName;
-    // From the last listing: a window of each process asked about, and of each program.
-    std::map<uint32_t, XId> m_windowOfProcess;
-    std::map<std::string, XId> m_windowOfProgram;
+    // From the last listing: the windows of each process asked about, front to back, and
+    // the processes of each program.
+    std::map<uint32_t, std::vector<XId>> m_windowsOfProcess;
+    std::map<std::string, std::vector<uint32_t>> m_processesOfProgram;
 };

@@ -107,6 +107,14 @@ TEST(IconPixels, KeepsTheWellFormedEntriesBeforeABrokenOne) {
     EXPECT_EQ(IconPixels(property.data(), property.size()).size(), 32u * 32u);
 }
 
+TEST(IsBlank, AnIconShowsWhenAnyPixelHasSomeOpacity) {
+    EXPECT_TRUE(IsBlank({}));
+    std::vector<uint32_t> pixels(32 * 32, 0x00FFFFFFu);
+    EXPECT_TRUE(IsBlank(pixels));
+    pixels[1000] = 0x01000000u;
+    EXPECT_FALSE(IsBlank(pixels));
+}
+
 std::vector<uint32_t> TopRowGreenBottomRowClear() {
     std::vector<uint32_t> pixels(32 * 32, kRed);
     for (size_t x = 0; x < 32; ++x) {

@@ -18,6 +18,7 @@
 #define ICON_SIZE 32
 /* A window waits this long for the window manager to take it. */
 #define MANAGE_TIMEOUT_MS 10000
+#define REMAP_INTERVAL_MS 1000
 
 static volatile sig_atomic_t g_stop = 0;
 
@@ -191,12 +192,22 @@ static void log_key(FILE* log, XIC ic, XKeyEvent* event) {
     fputc('\n', log);
 }
 
+/* Waits for the window manager to take the window (it gives it WM_STATE). A map request
+ * that comes while the window manager is still starting can go unanswered, so an unmanaged
+ * window is withdrawn and mapped again now and then. */
 static int wait_managed(Display* display, Window window) {
-    long deadline = now_ms() + MANAGE_TIMEOUT_MS;
+    long start = now_ms();
+    long next_map = start + REMAP_INTERVAL_MS;
     Atom wm_state = atom(display, "WM_STATE");
-    while (now_ms() < deadline && !g_stop) {
+    while (now_ms() < start + MANAGE_TIMEOUT_MS && !g_stop) {
         unsigned long state[2];
         if (read_longs(display, window, "WM_STATE", wm_state, state, 2) > 0) return 1;
+        if (now_ms() >= next_map) {
+            XWithdrawWindow(display, window, DefaultScreen(display));
+            XMapWindow(display, window);
+            XSync(display, False);
+            next_map = now_ms() + REMAP_INTERVAL_MS;
+        }
         struct timespec pause = {0, 5 * 1000000L};
         nanosleep(&pause, NULL);
     }
@@ -379,6 +390,38 @@ static int print_state(Window window) {
     return 0;
 }
 
+/* The keysyms of every key code that has any, one key code a line. */
+static int print_keymap(void) {
+    Display* display = open_display();
+    int min_code = 0, max_code = 0, width = 0;
+    XDisplayKeycodes(display, &min_code, &max_code);
+    KeySym* map = XGetKeyboardMapping(display, (KeyCode)min_code, max_code - min_code + 1, &width);
+    for (int code = min_code; map && code <= max_code; ++code) {
+        const KeySym* syms = map + (code - min_code) * width;
+        int any = 0;
+        for (int i = 0; i < width; ++i) any |= syms[i] != NoSymbol;
+        if (!any) continue;
+        printf("%d", code);
+        for (int i = 0; i < width; ++i) printf(" 0x%lx", syms[i]);
+        putchar('\n');
+    }
+    if (map) XFree(map);
+    XCloseDisplay(display);
+    return 0;
+}
+
+/* Gives a key code the keysyms named, in the core protocol's columns. */
+static int set_key(int code, int count, char** names) {
+    Display* display = open_display();
+    KeySym syms[8];
+    if (count < 1 || count > 8) return 2;
+    for (int i = 0; i < count; ++i) syms[i] = XStringToKeysym(names[i]);
+    XChangeKeyboardMapping(display, code, count, syms, 1);
+    XSync(display, False);
+    XCloseDisplay(display);
+    return 0;
+}
+
 static void send_to_root(Display* display, Window window, const char* message, long l0, long l1) {
     XEvent event;
     memset(&event, 0, sizeof(event));
@@ -405,11 +448,13 @@ static int change_window(const char* command, Window window) {
 }
 
 static int usage(void) {
-    fprintf(stderr,
-            "usage: probe window TITLE [--geometry WxH+X+Y] [--log FILE] [--type TYPE]\n"
-            "                    [--skip-taskbar] [--transient-for ID] [--no-delete]\n"
-            "                    [--icon 1|64] [--pid N] [--machine NAME]\n"
-            "       probe pointer | clients | active | state ID | iconify ID | activate ID\n");
+    fprintf(
+        stderr,
+        "usage: probe window TITLE [--geometry WxH+X+Y] [--log FILE] [--type TYPE]\n"
+        "                    [--skip-taskbar] [--transient-for ID] [--no-delete]\n"
+        "                    [--icon 1|64] [--pid N] [--machine NAME]\n"
+        "       probe pointer | clients | active | keymap | state ID | iconify ID | activate ID\n"
+        "       probe setkey CODE KEYSYM...\n");
     return 2;
 }
 
@@ -468,6 +513,9 @@ int main(int argc, char** argv) {
     if (argc == 2 && strcmp(argv[1], "pointer") == 0) return print_pointer();
     if (argc == 2 && strcmp(argv[1], "clients") == 0) return print_clients();
     if (argc == 2 && strcmp(argv[1], "active") == 0) return print_active();
+    if (argc == 2 && strcmp(argv[1], "keymap") == 0) return print_keymap();
+    if (argc >= 4 && strcmp(argv[1], "setkey") == 0)
+        return set_key(atoi(argv[2]), argc - 3, argv + 3);
     if (argc == 3 && strcmp(argv[1], "state") == 0) return print_state(strtoul(argv[2], NULL, 0));
     if (argc == 3 && (strcmp(argv[1], "iconify") == 0 || strcmp(argv[1], "activate") == 0))
         return change_window(argv[1], strtoul(argv[2], NULL, 0));
