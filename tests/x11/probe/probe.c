@@ -291,6 +291,51 @@ static int run_window(const struct options* o) {
     return 0;
 }
 
+/* Many small windows "Crowd 1" to "Crowd N" in one process, for the timing of lists; says
+ * "ready" once the window manager has taken them all. */
+static int run_crowd(int count) {
+    Display* display = open_display();
+    int screen = DefaultScreen(display);
+    Window* windows = calloc((size_t)count, sizeof(Window));
+    if (!windows) return 2;
+    for (int i = 0; i < count; ++i) {
+        char title[32];
+        snprintf(title, sizeof(title), "Crowd %d", i + 1);
+        struct options o;
+        memset(&o, 0, sizeof(o));
+        o.title = title;
+        o.x = (i % 8) * 120;
+        o.y = (i / 8 % 16) * 40;
+        o.width = 100;
+        o.height = 20;
+        windows[i] = XCreateSimpleWindow(display, RootWindow(display, screen), o.x, o.y,
+                                         (unsigned)o.width, (unsigned)o.height, 0,
+                                         BlackPixel(display, screen), WhitePixel(display, screen));
+        set_properties(display, windows[i], &o);
+        XMapWindow(display, windows[i]);
+    }
+    XSync(display, False);
+    for (int i = 0; i < count; ++i) {
+        if (!wait_managed(display, windows[i])) {
+            fprintf(stderr, "probe: the window manager did not take window %d\n", i + 1);
+            return 3;
+        }
+    }
+    printf("ready\n");
+    fflush(stdout);
+    while (!g_stop) {
+        while (XPending(display) > 0) {
+            XEvent event;
+            XNextEvent(display, &event);
+        }
+        struct pollfd fd = {ConnectionNumber(display), POLLIN, 0};
+        poll(&fd, 1, 200);
+    }
+    free(windows);
+    XCloseDisplay(display);
+    return 0;
+}
+
 /* ---- reading the desktop ---- */
 
 static int print_pointer(void) {
@@ -454,7 +499,7 @@ static int usage(void) {
         "                    [--skip-taskbar] [--transient-for ID] [--no-delete]\n"
         "                    [--icon 1|64] [--pid N] [--machine NAME]\n"
         "       probe pointer | clients | active | keymap | state ID | iconify ID | activate ID\n"
-        "       probe setkey CODE KEYSYM...\n");
+        "       probe setkey CODE KEYSYM... | crowd N\n");
     return 2;
 }
 
@@ -510,6 +555,7 @@ int main(int argc, char** argv) {
     sigaction(SIGTERM, &action, NULL);
     sigaction(SIGINT, &action, NULL);
     if (argc >= 3 && strcmp(argv[1], "window") == 0) return parse_window(argc, argv);
+    if (argc == 3 && strcmp(argv[1], "crowd") == 0) return run_crowd(atoi(argv[2]));
     if (argc == 2 && strcmp(argv[1], "pointer") == 0) return print_pointer();
     if (argc == 2 && strcmp(argv[1], "clients") == 0) return print_clients();
     if (argc == 2 && strcmp(argv[1], "active") == 0) return print_active();
