@@ -48,6 +48,11 @@ class WindowsTestCase(unittest.TestCase):
         self.addCleanup(window.stop)
         return window
 
+    def activate(self, window_id):
+        self.probe.activate(window_id)
+        self.assertTrue(wait_until(lambda: self.probe.active() == window_id, 5),
+                        f"window {window_id} did not become active")
+
     def command(self, line):
         self.device.send(line.encode("ascii") + b"\n")
         self.device.expect_ack()
@@ -109,13 +114,11 @@ class ListAndIcons(WindowsTestCase):
         plain = self.window("Front Plain", 50, 50)
         self.window("Front Other", 400, 50)
         skipped = self.window("Front Skipped", 400, 400, options=["--skip-taskbar"])
-        self.probe.activate(plain.id)
-        self.assertTrue(wait_until(lambda: self.probe.active() == plain.id, 5))
+        self.activate(plain.id)
         index, keys = self.window_list()
         self.assertEqual(keys[index], key_of("Front Plain"))
         # An active window that isn't listed: the index is the number of keys.
-        self.probe.activate(skipped.id)
-        self.assertTrue(wait_until(lambda: self.probe.active() == skipped.id, 5))
+        self.activate(skipped.id)
         index, keys = self.window_list()
         self.assertEqual(index, len(keys))
 
@@ -132,8 +135,7 @@ class ListAndIcons(WindowsTestCase):
 
     def test_icons_are_the_windows_own_as_bmp_with_the_programs_path(self):
         window = self.window("Icon 32", options=["--icon", "1"])
-        self.probe.activate(window.id)
-        self.assertTrue(wait_until(lambda: self.probe.active() == window.id, 5))
+        self.activate(window.id)
         self.window_list()
         path, data = self.icon(key_of("Icon 32"))
         self.assertEqual(path, os.path.realpath(probe_program()))
@@ -141,8 +143,7 @@ class ListAndIcons(WindowsTestCase):
 
     def test_a_larger_icon_is_scaled_down(self):
         window = self.window("Icon 64", options=["--icon", "64"])
-        self.probe.activate(window.id)
-        self.assertTrue(wait_until(lambda: self.probe.active() == window.id, 5))
+        self.activate(window.id)
         self.window_list()
         _, data = self.icon(key_of("Icon 64"))
         self.assert_probe_icon(data)
@@ -252,8 +253,7 @@ class Performance(WindowsTestCase):
         self.addCleanup(stop_process, crowd)
         self.assertEqual(crowd.stdout.readline().strip(), b"ready")
         window = self.window("Timed Icon", options=["--icon", "1"])
-        self.probe.activate(window.id)
-        self.assertTrue(wait_until(lambda: self.probe.active() == window.id, 5))
+        self.activate(window.id)
         self.window_list()  # the first listing of the crowd
         started = time.perf_counter()
         _, keys = self.window_list()
