@@ -21,7 +21,8 @@ DEVICE_KEYS = [
     (999, "XF86AudioMute"),
 ]
 # Windows' mouse_event flags in a raw button word.
-LEFT_DOWN, LEFT_UP, X_DOWN, X_UP = 0x2, 0x4, 0x80, 0x100
+MOVE, LEFT_DOWN, LEFT_UP, X_DOWN, X_UP, WHEEL, ABSOLUTE = \
+    0x1, 0x2, 0x4, 0x80, 0x100, 0x800, 0x8000
 SECOND_X_BUTTON = 2 << 16
 
 
@@ -102,6 +103,13 @@ class PointerMovesAndButtons(InputTestCase):
         self.assertEqual([e[:2] for e in events],
                          [("down", 1), ("up", 1), ("down", 8), ("up", 8), ("down", 9),
                           ("up", 9)])
+        # An absolute move in a raw word goes to its coordinates, which are 0.
+        self.send(f"3:{MOVE | ABSOLUTE}")
+        self.assertEqual(self.pointer_becomes((0, 0)), (0, 0))
+        # A relative move and a wheel turn of 0 do nothing.
+        self.send(f"3:{MOVE | WHEEL}")
+        self.assertEqual(self.probe.pointer(), (0, 0))
+        self.assertEqual(len(window.settle()), 6)
 
     def test_buttons_held_are_released_when_the_device_leaves(self):
         window = self.window("Release Target", 500, 300)
