@@ -224,6 +224,23 @@ TEST_F(SocketTest, TheOwnerMayDestroyTheSocketInsideANotification) {
     EXPECT_EQ(stream.closes, 0);
 }
 
+TEST_F(SocketTest, APeerThatHangsUpAndCallsAgainIsSeenInThatOrder) {
+    auto first = ConnectPeer();
+    std::vector<std::string> order;
+    stream.onReceive = [&] { ReceiveAll(); };
+    stream.onClose = [&] { order.push_back("close"); };
+    listener.onAccept = [&] {
+        order.push_back("accept");
+        std::unique_ptr<IStreamSocket> next = listening->Accept(stream);
+    };
+    // Both are waiting before the loop looks.
+    first->Close();
+    Peer second(port);
+    ASSERT_TRUE(second.Connected());
+    ASSERT_TRUE(RunUntil([&] { return order.size() == 2; }));
+    EXPECT_EQ(order, (std::vector<std::string>{"close", "accept"}));
+}
+
 TEST_F(SocketTest, NotificationsArriveInsideANestedLoopOfAnEarlierOne) {
     // As a file dialog's loop runs inside the handling of a line, later lines are still
     // read and handled inside it.

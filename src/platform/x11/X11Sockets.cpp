@@ -17,6 +17,9 @@ constexpr size_t kMaxQueuedBytes = 64u * 1024u * 1024u;
 constexpr size_t kSendChunk = 0x100000;
 // Reads handed to the owner after the peer closed, to take data that came before the close.
 constexpr int kMaxReadsBeforeClose = 1 << 16;
+// New connections wait behind what the connected ones have to say, their closes included,
+// as a device that hangs up and calls again is seen in that order on Windows.
+constexpr int kAcceptPriority = G_PRIORITY_DEFAULT + 1;
 // A listening socket whose owner took nothing (no descriptors left, say) rests this long
 // rather than being reported again at once.
 constexpr guint kAcceptRestMs = 100;
@@ -33,13 +36,14 @@ struct X11FdWatch::Source {
     X11FdWatch* watch;
 };
 
-X11FdWatch::X11FdWatch(int fd, std::function<void(GIOCondition)> handler)
+X11FdWatch::X11FdWatch(int fd, std::function<void(GIOCondition)> handler, int priority)
     : m_fd(fd), m_handler(std::move(handler)) {
     static GSourceFuncs functions = {nullptr, nullptr, &X11FdWatch::Dispatch,
                                      nullptr, nullptr, nullptr};
     m_source = reinterpret_cast<Source*>(g_source_new(&functions, sizeof(Source)));
     m_source->watch = this;
     g_source_set_can_recurse(&m_source->base, TRUE);
+    g_source_set_priority(&m_source->base, priority);
     g_source_attach(&m_source->base, nullptr);
 }
 
@@ -261,7 +265,8 @@ bool X11ListeningSocket::Create(int port) {
 bool X11ListeningSocket::Listen(int backlog) {
     if (m_fd < 0) return false;
     if (listen(m_fd, backlog) != 0) return Fail();
-    m_watch = std::make_unique<X11FdWatch>(m_fd, [this](GIOCondition) { OnReady(); });
+    m_watch = std::make_unique<X11FdWatch>(
+        m_fd, [this](GIOCondition) { OnReady(); }, kAcceptPriority);
     m_watch->SetConditions(G_IO_IN);
     return true;
 }

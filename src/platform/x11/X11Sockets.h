@@ -9,10 +9,12 @@
 
 // One descriptor watched on GLib's default main context for the conditions asked for. The
 // handler may run a nested loop (a file dialog's) in which the same descriptor is reported
-// again, as Windows delivers a socket's messages inside a modal loop.
+// again, as Windows delivers a socket's messages inside a modal loop. Of the watches ready
+// at once, only those of the highest priority (the lowest number) are handled first.
 class X11FdWatch {
 public:
-    X11FdWatch(int fd, std::function<void(GIOCondition)> handler);
+    X11FdWatch(int fd, std::function<void(GIOCondition)> handler,
+               int priority = G_PRIORITY_DEFAULT);
     ~X11FdWatch();
     X11FdWatch(const X11FdWatch&) = delete;
     X11FdWatch& operator=(const X11FdWatch&) = delete;
