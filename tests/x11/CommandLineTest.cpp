@@ -66,7 +66,17 @@ TEST(PasswordLine, TheLineEndIsNotPartOfThePassword) {
     std::string error;
     EXPECT_EQ(PasswordFromLine("s3cret\r", &error), "s3cret");
     EXPECT_EQ(error, "");
-    EXPECT_EQ(PasswordFromLine(" spaces kept ", &error), " spaces kept ");
+    EXPECT_EQ(PasswordFromLine("\xE9t\xE9:2", &error), "\xE9t\xE9:2");
+    EXPECT_EQ(error, "");
+}
+
+TEST(PasswordLine, APasswordWithBlanksIsNotStored) {
+    // The device's password field ends at the first blank, so it could never match.
+    for (const char* blank : {"two words", " lead", "trail ", "tab\there"}) {
+        std::string error;
+        EXPECT_EQ(PasswordFromLine(blank, &error), "") << blank;
+        EXPECT_NE(error, "") << blank;
+    }
 }
 
 TEST(PasswordLine, AnEmptyOrOverlongPasswordIsNotStored) {

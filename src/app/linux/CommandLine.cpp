@@ -64,6 +64,11 @@ std::string PasswordFromLine(std::string line, std::string* error) {
         *error = "an empty password opens nothing; nothing stored";
         return std::string();
     }
+    // The device's password is read up to the first blank, so one with a blank never matches.
+    if (line.find_first_of(" \t") != std::string::npos) {
+        *error = "a password with blanks can never be given by the device; nothing stored";
+        return std::string();
+    }
     // The settings file reads back no more than this; a longer one would never match.
     if (line.size() > static_cast<size_t>(kTextLineLimit)) {
         *error = "the password is longer than " + std::to_string(kTextLineLimit) +

@@ -26,5 +26,5 @@ constexpr char kUsage[] =
     "directory.\n";
 
 // The password given on standard input: one line without its line end. Empty, with the
-// reason in error, when it can't be stored.
+// reason in error, when it can't be stored or could never be matched.
 std::string PasswordFromLine(std::string line, std::string* error);
