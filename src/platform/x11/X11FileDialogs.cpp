@@ -102,7 +102,12 @@ bool X11FileDialog::DoModal(std::string* path) {
     if (m_cancelRequested || !g_spawn_check_wait_status(m_status, nullptr)) return false;
     std::string chosen = m_output.substr(0, m_output.find('\n'));
     if (chosen.empty()) return false;
-    if (m_options.save) chosen = WithDefaultExtension(chosen, m_options.defaultExtension);
+    if (m_options.save) {
+        chosen = WithDefaultExtension(chosen, m_options.defaultExtension);
+    } else if (!g_file_test(chosen.c_str(), G_FILE_TEST_IS_REGULAR)) {
+        // Only a file has a size to announce; a folder or a device would not end.
+        return false;
+    }
     *path = chosen;
     return true;
 }
