@@ -140,7 +140,10 @@ class X11Session:
         return int(fields["X"]), int(fields["Y"])
 
     def set_pointer(self, x, y):
-        self.xdotool("mousemove", "--sync", x, y)
+        # Not --sync: it waits for a motion that never comes when the pointer is there.
+        self.xdotool("mousemove", x, y)
+        if not wait_until(lambda: self.pointer() == (x, y), 5):
+            raise RuntimeError(f"the pointer did not go to {x},{y}")
 
     def windows_named(self, title):
         """Ids of the mapped windows whose whole name is the title."""
@@ -165,12 +168,72 @@ class X11Session:
         return (int(values["Absolute upper-left X"]), int(values["Absolute upper-left Y"]),
                 int(values["Width"]), int(values["Height"]))
 
+    def frame_geometry(self, window):
+        """The window with its frame, as the window manager's _NET_FRAME_EXTENTS tell it:
+        left, top, width, height."""
+        x, y, width, height = self.geometry(window)
+        out = self.run(["xprop", "-id", str(window), "_NET_FRAME_EXTENTS"]).stdout
+        _, _, values = out.partition("=")
+        left, right, top, bottom = ([int(v) for v in values.split(",")] if values.strip()
+                                    else [0, 0, 0, 0])
+        return x - left, y - top, width + left + right, height + top + bottom
+
     def close(self):
         if self.wm:
             stop_process(self.wm)
         if self.xvfb:
             stop_process(self.xvfb)
         shutil.rmtree(self.root, ignore_errors=True)
+
+
+class PointerProbe:
+    """The Wine suite's pointer probe, read and set through xdotool."""
+
+    def __init__(self, session):
+        self.session = session
+
+    def cursor(self):
+        return self.session.pointer()
+
+    def set_cursor(self, x, y):
+        self.session.set_pointer(x, y)
+
+
+class ZenityDialogs:
+    """The Wine suite's file dialog probe for the server's zenity dialogs: it answers them
+    with the keys a user would press. Paths the Wine tests build with backslashes get
+    slashes."""
+
+    def __init__(self, session):
+        self.session = session
+
+    def wait(self, title, ms=10000):
+        return self.session.wait_window(title, ms / 1000) is not None
+
+    def gone(self, title, ms=10000):
+        return self.session.wait_window_gone(title, ms / 1000)
+
+    def _focus(self, title, ms):
+        window = self.session.wait_window(title, ms / 1000)
+        assert window is not None, f"no dialog {title!r}"
+        # The chooser takes keys once it has the focus and has settled.
+        wait_until(lambda: self.session.xdotool("getactivewindow").stdout.strip() ==
+                   str(window), 5)
+        time.sleep(0.7)
+
+    def choose(self, title, path, ms=10000):
+        """Types the path into the location field and confirms; a folder is opened."""
+        self._focus(title, ms)
+        self.session.xdotool("key", "ctrl+l")
+        time.sleep(0.3)
+        self.session.xdotool("key", "ctrl+a")
+        self.session.xdotool("type", "--delay", "10", path.replace("\\", "/"))
+        time.sleep(0.3)
+        self.session.xdotool("key", "Return")
+
+    def cancel(self, title, ms=10000):
+        self._focus(title, ms)
+        self.session.xdotool("key", "Escape")
 
 
 def _pattern(title):
@@ -191,13 +254,14 @@ def _environment(session, changes):
 
 
 class NativeServer:
-    """One tavrix-server in a working directory of its own, with its settings file (none
-    when settings is False). What it says on standard error is kept in stderr.txt there."""
+    """One tavrix-server in a working directory of its own (or the one given), with its
+    settings file (the folder's as it is when settings is False). What it says on standard
+    error is kept in stderr.txt there."""
 
-    def __init__(self, session, settings=None, port=None, args=(), env=None):
+    def __init__(self, session, settings=None, port=None, args=(), env=None, workdir=None):
         self.session = session
         self.port = port or free_port()
-        self.workdir = tempfile.mkdtemp(prefix="server-", dir=session.root)
+        self.workdir = workdir or tempfile.mkdtemp(prefix="server-", dir=session.root)
         if settings is None:
             settings = settings_text(port=self.port)
         if settings is not False:
