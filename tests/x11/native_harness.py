@@ -256,21 +256,28 @@ def _environment(session, changes):
 class NativeServer:
     """One tavrix-server in a working directory of its own (or the one given), with its
     settings file (the folder's as it is when settings is False). What it says on standard
-    error is kept in stderr.txt there."""
+    error is kept in stderr.txt there. wrap, when given, turns the command line into the one
+    to run (one that enters a namespace and then runs the server in its place)."""
 
-    def __init__(self, session, settings=None, port=None, args=(), env=None, workdir=None):
+    def __init__(self, session, settings=None, port=None, args=(), env=None, workdir=None,
+                 wrap=None):
         self.session = session
         self.port = port or free_port()
         self.workdir = workdir or tempfile.mkdtemp(prefix="server-", dir=session.root)
         if settings is None:
             settings = settings_text(port=self.port)
         if settings is not False:
-            with open(os.path.join(self.workdir, "TavrixConfig.txt"), "w", newline="") as f:
+            # The settings file is in the ANSI code page, as the Windows program writes it.
+            with open(os.path.join(self.workdir, "TavrixConfig.txt"), "w", newline="",
+                      encoding="cp1252") as f:
                 f.write(settings)
         self.stderr_path = os.path.join(self.workdir, "stderr.txt")
         environment = _environment(session, env)
+        command = [server_program(), *map(str, args)]
+        if wrap:
+            command = wrap(command)
         with open(self.stderr_path, "wb") as err:
-            self.process = subprocess.Popen([server_program(), *map(str, args)],
+            self.process = subprocess.Popen(command,
                                             cwd=self.workdir, env=environment,
                                             stdin=subprocess.DEVNULL,
                                             stdout=subprocess.DEVNULL, stderr=err)
