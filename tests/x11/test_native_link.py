@@ -224,6 +224,22 @@ class Lifecycle(NativeTestCase):
                                 _lines(log))
                 device.expect_closed()
 
+    def test_sigterm_with_dialogs_open_inside_each_other_closes_them_and_ends(self):
+        server = self.start_server()
+        device = self.connect_phone(server)
+        device.send(b"701\n")
+        device.expect_ack()
+        self.assertIsNotNone(self.session.wait_window(test_files.OPEN_TITLE, 15))
+        device.send(b"700:3\n")
+        device.expect_ack()
+        device.send(b"abc")
+        self.assertIsNotNone(self.session.wait_window(test_files.SAVE_TITLE, 15))
+        os.kill(server.process.pid, signal.SIGTERM)
+        self.assertEqual(server.process.wait(timeout=10), 0)
+        self.assertEqual(server.stderr_lines()[-1], "stopped")
+        self.assertTrue(self.session.wait_window_gone(test_files.OPEN_TITLE, 5))
+        self.assertTrue(self.session.wait_window_gone(test_files.SAVE_TITLE, 5))
+
     def test_without_a_display_it_says_so_and_ends(self):
         workdir = tempfile.mkdtemp(dir=self.session.root)
         port = free_port()
