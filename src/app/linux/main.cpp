@@ -1,0 +1,113 @@
+// tavrix-server: the native Linux server for X11 desktops, a console program.
+#include <signal.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "app/linux/CommandLine.h"
+#include "app/linux/ConsoleFrontEnd.h"
+#include "net/DiagnosticLog.h"
+#include "platform/x11/Windows1252.h"
+#include "platform/x11/X11MainLoop.h"
+#include "platform/x11/X11Platform.h"
+#include "settings/SettingsFile.h"
+
+namespace {
+
+constexpr char kPrefix[] = "tavrix-server: ";
+constexpr char kLogFileName[] = "tavrix_log.txt";
+
+void Say(const std::string& text) {
+    std::fprintf(stderr, "%s%s\n", kPrefix, text.c_str());
+}
+
+bool Set(const char* name) {
+    const char* value = std::getenv(name);
+    return value && *value;
+}
+
+// Stores the password read from standard input in the settings file, the rest kept.
+int SetPassword() {
+    std::string line;
+    if (!std::getline(std::cin, line)) {
+        Say("no password on standard input; nothing stored");
+        return 1;
+    }
+    std::string error;
+    const std::string password = PasswordFromLine(Utf8ToWindows1252(line), &error);
+    if (!error.empty()) {
+        Say(error);
+        return 1;
+    }
+    X11SystemInfo system;
+    X11FileSystem files;
+    ServerSettings settings;
+    // A first file starts the server for the Windows program too.
+    if (!LoadSettingsFile(kSettingsFileName, settings)) settings.serverOn = true;
+    if (settings.serverName.empty()) settings.serverName = system.UserName();
+    settings.password = password;
+    if (!SaveSettingsFile(kSettingsFileName, settings, files)) {
+        Say(std::string("the password could not be stored in ") + kSettingsFileName);
+        return 1;
+    }
+    Say(std::string("password stored in ") + kSettingsFileName);
+    return 0;
+}
+
+int Serve(const CommandLine& command) {
+    ConsoleOptions options;
+    options.port = command.port;
+    options.hasName = command.hasName;
+    options.name = Utf8ToWindows1252(command.name);
+    if (options.name.size() > static_cast<size_t>(kTextLineLimit)) {
+        Say("the name is longer than " + std::to_string(kTextLineLimit) + " characters");
+        return 2;
+    }
+    if (!Set("DISPLAY")) {
+        Say("DISPLAY is not set: tavrix-server needs an X display to drive");
+        return 1;
+    }
+    if (!CanOpenDisplay()) {
+        Say(std::string("can't open the X display \"") + std::getenv("DISPLAY") + "\"");
+        return 1;
+    }
+    if (Set("WAYLAND_DISPLAY"))
+        Say("this is a Wayland session: the device reaches XWayland windows only, and the "
+            "pointer and keys only while one of them has the focus");
+
+    X11MainLoop loop;
+    DiagnosticLog log(kLogFileName);
+    X11Platform platform;
+    CConsoleFrontEnd frontEnd(platform, log, stderr);
+    if (!frontEnd.Start(options)) return 1;
+    loop.Run([&] {
+        // Dialogs showing end first, so that the loops nested in this one return.
+        platform.fileDialogs.CancelAll();
+        loop.Quit();
+    });
+    frontEnd.Stop();
+    Say("stopped");
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // A device that vanished mid-send is a failed send, not the end of the program.
+    signal(SIGPIPE, SIG_IGN);
+    const CommandLine command = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+    if (!command.error.empty()) {
+        Say(command.error);
+        std::fputs(kUsage, stderr);
+        return 2;
+    }
+    if (command.help) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (command.setPassword) return SetPassword();
+    return Serve(command);
+}

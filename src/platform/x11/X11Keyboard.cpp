@@ -1,0 +1,374 @@
+#include "platform/x11/X11Keyboard.h"
+
+#include <X11/XF86keysym.h>
+#include <X11/XKBlib.h>
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+
+#include <algorithm>
+#include <memory>
+
+#include "platform/AnsiCodePage.h"
+#include "platform/x11/X11Keysyms.h"
+
+namespace {
+
+// The keysym of each named key, in the order of NamedKey.
+constexpr KeySym kNamedKeysyms[] = {
+    NoSymbol,
+    XK_BackSpace,
+    XK_Tab,
+    XK_Return,
+    XK_Escape,
+    XK_space,
+    XK_Prior,
+    XK_Next,
+    XK_End,
+    XK_Home,
+    XK_Left,
+    XK_Up,
+    XK_Right,
+    XK_Down,
+    XK_F1,
+    XK_F2,
+    XK_F3,
+    XK_F4,
+    XK_F5,
+    XK_F6,
+    XK_F7,
+    XK_F8,
+    XK_F9,
+    XK_F10,
+    XK_F11,
+    XK_F12,
+    XK_F13,
+    XK_F14,
+    XK_F15,
+    XK_F16,
+    XF86XK_AudioMute,
+    XF86XK_AudioLowerVolume,
+    XF86XK_AudioRaiseVolume,
+    XK_Shift_L,
+    XK_Control_L,
+    XK_Alt_L,
+    XK_Super_L,
+};
+static_assert(sizeof(kNamedKeysyms) / sizeof(kNamedKeysyms[0]) ==
+                  static_cast<size_t>(NamedKey::Win) + 1,
+              "one keysym per named key");
+
+struct NamedCharacter {
+    char32_t character;
+    NamedKey key;
+};
+// Characters that a named key types are answered by its name.
+constexpr NamedCharacter kNamedCharacters[] = {
+    {'\b', NamedKey::Backspace}, {'\t', NamedKey::Tab},    {'\r', NamedKey::Enter},
+    {'\n', NamedKey::Enter},     {0x1B, NamedKey::Escape}, {' ', NamedKey::Space},
+};
+
+// Control characters 1 to 26 are Ctrl with a letter, as Windows' layouts answer them.
+constexpr char32_t kLastControlLetter = 26;
+
+// How long a character stays on a spare key code after its last stroke: long enough for
+// every client to have looked the stroke up, short enough to leave the keymap as it was.
+constexpr guint kGiveBackDelayMs = 500;
+// Spare key codes lent at once; more distinct characters in a row reuse the oldest.
+constexpr size_t kMaxSpares = 8;
+
+// X names its zero None, which hides the key without a name here.
+bool IsLayoutKey(Key key) {
+    return key.name == NamedKey{};
+}
+
+bool IsModifier(NamedKey name) {
+    return name == NamedKey::Shift || name == NamedKey::Control || name == NamedKey::Alt ||
+           name == NamedKey::Win;
+}
+
+int BitCount(unsigned int mask) {
+    int count = 0;
+    for (; mask != 0; mask &= mask - 1) ++count;
+    return count;
+}
+
+// The fewest modifiers that select the level in the key type, within those allowed; false
+// when no such combination exists.
+bool ModifiersForLevel(const XkbKeyTypeRec& type, int level, unsigned int allowed,
+                       unsigned int* modifiers) {
+    if (level == 0) {
+        *modifiers = 0;
+        return true;
+    }
+    bool found = false;
+    for (int i = 0; i < type.map_count; ++i) {
+        const XkbKTMapEntryRec& entry = type.map[i];
+        if (!entry.active || entry.level != level) continue;
+        if ((entry.mods.mask & ~allowed) != 0) continue;
+        if (!found || BitCount(entry.mods.mask) < BitCount(*modifiers)) {
+            *modifiers = entry.mods.mask;
+            found = true;
+        }
+    }
+    return found;
+}
+
+struct KeymapDeleter {
+    void operator()(XkbDescPtr keymap) const { XkbFreeKeyboard(keymap, 0, True); }
+};
+struct XFreeDeleter {
+    void operator()(void* data) const { XFree(data); }
+};
+
+}  // namespace
+
+X11Keyboard::X11Keyboard(const IAnsiCodePage& codePage) : m_codePage(codePage) {
+    if (!m_display) return;
+    int eventBase = 0;
+    int errorBase = 0;
+    int major = 0;
+    int minor = 0;
+    m_usable =
+        XTestQueryExtension(m_display.get(), &eventBase, &errorBase, &major, &minor) != False;
+    int xkbMajor = XkbMajorVersion;
+    int xkbMinor = XkbMinorVersion;
+    if (!XkbQueryExtension(m_display.get(), nullptr, &eventBase, &errorBase, &xkbMajor,
+                           &xkbMinor)) {
+        m_usable = false;
+    }
+}
+
+X11Keyboard::~X11Keyboard() {
+    if (m_giveBackSource != 0) g_source_remove(m_giveBackSource);
+    if (!m_usable) return;
+    const std::vector<uint8_t> held = m_held;
+    for (auto code = held.rbegin(); code != held.rend(); ++code) Stroke(*code, false);
+    GiveBackSpares(true);
+    XSync(m_display.get(), False);
+}
+
+char32_t X11Keyboard::CharacterOf(char character) const {
+    const char text[2] = {character, '\0'};
+    char16_t units[2] = {};
+    if (m_codePage.ToUtf16(text, units, 2) != 2) return 0;
+    // The code page's characters all lie in the basic plane.
+    return units[0];
+}
+
+uint8_t X11Keyboard::LevelThreeKey() const {
+    return XKeysymToKeycode(m_display.get(), XK_ISO_Level3_Shift);
+}
+
+// The modifier that the third level's shift key sets; 0 when it sets none.
+unsigned int X11Keyboard::LevelThreeMask() const {
+    const KeyCode levelThree = LevelThreeKey();
+    if (levelThree == 0) return 0;
+    XModifierKeymap* raw = XGetModifierMapping(m_display.get());
+    if (!raw) return 0;
+    const std::unique_ptr<XModifierKeymap, int (*)(XModifierKeymap*)> map(raw, XFreeModifiermap);
+    for (int modifier = 0; modifier < 8; ++modifier) {
+        for (int i = 0; i < map->max_keypermod; ++i) {
+            if (map->modifiermap[modifier * map->max_keypermod + i] == levelThree) {
+                return 1u << modifier;
+            }
+        }
+    }
+    return 0;
+}
+
+// The key of the current group that types the character with the fewest modifiers, the
+// spare key codes this keyboard lends left out.
+CharacterKey X11Keyboard::FindInKeymap(char32_t character) const {
+    CharacterKey result;
+    Display* display = m_display.get();
+    XkbStateRec state = {};
+    if (XkbGetState(display, XkbUseCoreKbd, &state) != Success) return result;
+    const std::unique_ptr<XkbDescRec, KeymapDeleter> keymap(
+        XkbGetMap(display, XkbKeyTypesMask | XkbKeySymsMask, XkbUseCoreKbd));
+    if (!keymap || !keymap->map) return result;
+    const unsigned int levelThree = LevelThreeMask();
+    const unsigned int allowed = ShiftMask | levelThree;
+    int fewest = 0;
+    for (int code = keymap->min_key_code; code <= keymap->max_key_code; ++code) {
+        const bool lent = std::any_of(m_spares.begin(), m_spares.end(),
+                                      [code](const SpareKey& s) { return s.code == code; });
+        const int groups = XkbKeyNumGroups(keymap.get(), code);
+        if (lent || groups == 0) continue;
+        const int group = state.group % groups;
+        const XkbKeyTypeRec* type = XkbKeyKeyType(keymap.get(), code, group);
+        const int width = XkbKeyGroupsWidth(keymap.get(), code);
+        for (int level = 0; level < type->num_levels && level < width; ++level) {
+            if (!KeysymTypes(XkbKeySymEntry(keymap.get(), code, level, group), character)) {
+                continue;
+            }
+            unsigned int modifiers = 0;
+            if (!ModifiersForLevel(*type, level, allowed, &modifiers)) continue;
+            if (result.producible && BitCount(modifiers) >= fewest) continue;
+            fewest = BitCount(modifiers);
+            result.producible = true;
+            result.shift = (modifiers & ShiftMask) != 0;
+            const bool third = levelThree != 0 && (modifiers & levelThree) != 0;
+            result.key = Key::Layout(static_cast<uint32_t>(code) | (third ? kLevelThree : 0));
+        }
+    }
+    return result;
+}
+
+CharacterKey X11Keyboard::KeyForCharacter(char character) {
+    CharacterKey result;
+    if (!m_usable) return result;
+    const char32_t unicode = CharacterOf(character);
+    for (const NamedCharacter& named : kNamedCharacters) {
+        if (named.character == unicode) {
+            result.producible = true;
+            result.key = Key::Named(named.key);
+            return result;
+        }
+    }
+    if (unicode >= 1 && unicode <= kLastControlLetter) {
+        result = FindInKeymap(U'a' + unicode - 1);
+        result.control = result.producible;
+        return result;
+    }
+    return FindInKeymap(unicode);
+}
+
+void X11Keyboard::Stroke(uint8_t code, bool press) {
+    XTestFakeKeyEvent(m_display.get(), code, press ? True : False, CurrentTime);
+    if (press) {
+        m_held.push_back(code);
+    } else {
+        const auto found = std::find(m_held.begin(), m_held.end(), code);
+        if (found != m_held.end()) m_held.erase(found);
+    }
+}
+
+void X11Keyboard::StrokeNamed(NamedKey name, bool press) {
+    const KeySym keysym = kNamedKeysyms[static_cast<size_t>(name)];
+    KeyCode code = XKeysymToKeycode(m_display.get(), keysym);
+    if (code == 0) {
+        // A modifier on a key code of its own would modify nothing.
+        if (IsModifier(name)) return;
+        const auto spare = std::find_if(m_spares.begin(), m_spares.end(),
+                                        [keysym](const SpareKey& s) { return s.keysym == keysym; });
+        if (press) {
+            code = LendSpare(keysym);
+        } else if (spare != m_spares.end()) {
+            code = spare->code;
+            spare->held = false;
+            GiveBackLater();
+        }
+        if (code == 0) return;
+    }
+    Stroke(code, press);
+    XFlush(m_display.get());
+}
+
+void X11Keyboard::KeyDown(Key key) {
+    StrokeKey(key, true);
+}
+
+void X11Keyboard::KeyUp(Key key) {
+    StrokeKey(key, false);
+}
+
+// A layout key that needs the third level is wrapped in its shift: pressed before the key,
+// released after it.
+void X11Keyboard::StrokeKey(Key key, bool press) {
+    if (!m_usable) return;
+    if (!IsLayoutKey(key)) {
+        StrokeNamed(key.name, press);
+        return;
+    }
+    const KeyCode levelThree = (key.layoutCode & kLevelThree) ? LevelThreeKey() : 0;
+    if (levelThree != 0 && press) Stroke(levelThree, true);
+    Stroke(static_cast<KeyCode>(key.layoutCode & 0xFF), press);
+    if (levelThree != 0 && !press) Stroke(levelThree, false);
+    XFlush(m_display.get());
+}
+
+// A key code that types the keysym for now: one that has it already, else one without any
+// keysym in the keymap, else the oldest one lent that no stroke holds. 0 when none is free.
+uint8_t X11Keyboard::LendSpare(unsigned long keysym) {
+    for (SpareKey& spare : m_spares) {
+        if (spare.keysym == keysym) {
+            spare.held = true;
+            return spare.code;
+        }
+    }
+    Display* display = m_display.get();
+    KeyCode code = 0;
+    if (m_spares.size() < kMaxSpares) {
+        int minCode = 0;
+        int maxCode = 0;
+        XDisplayKeycodes(display, &minCode, &maxCode);
+        int width = 0;
+        const std::unique_ptr<KeySym, XFreeDeleter> map(XGetKeyboardMapping(
+            display, static_cast<KeyCode>(minCode), maxCode - minCode + 1, &width));
+        for (int candidate = maxCode; map && candidate >= minCode && code == 0; --candidate) {
+            const KeySym* syms = map.get() + (candidate - minCode) * width;
+            if (std::all_of(syms, syms + width, [](KeySym s) { return s == NoSymbol; })) {
+                code = static_cast<KeyCode>(candidate);
+            }
+        }
+    }
+    if (code == 0) {
+        const auto free = std::find_if(m_spares.begin(), m_spares.end(),
+                                       [](const SpareKey& s) { return !s.held; });
+        if (free == m_spares.end()) return 0;
+        code = free->code;
+        m_spares.erase(free);
+    }
+    // Both levels, so a Shift that happens to be down types the same character.
+    KeySym syms[2] = {keysym, keysym};
+    XChangeKeyboardMapping(display, code, 2, syms, 1);
+    m_spares.push_back(SpareKey{code, keysym, true});
+    return code;
+}
+
+void X11Keyboard::TypeUnmappedCharacter(char character) {
+    if (!m_usable) return;
+    const KeySym keysym = KeysymOfCharacter(CharacterOf(character));
+    if (keysym == NoSymbol) return;
+    const KeyCode code = LendSpare(keysym);
+    if (code == 0) return;
+    Stroke(code, true);
+    Stroke(code, false);
+    // The server has carried out the stroke; the clients look it up with the lent keysym
+    // until it is given back.
+    XSync(m_display.get(), False);
+    for (SpareKey& spare : m_spares) {
+        if (spare.code == code) spare.held = false;
+    }
+    GiveBackLater();
+}
+
+void X11Keyboard::GiveBackLater() {
+    if (m_giveBackSource != 0) g_source_remove(m_giveBackSource);
+    m_giveBackSource = g_timeout_add(kGiveBackDelayMs, &X11Keyboard::OnGiveBack, this);
+}
+
+gboolean X11Keyboard::OnGiveBack(gpointer self) {
+    auto* keyboard = static_cast<X11Keyboard*>(self);
+    keyboard->m_giveBackSource = 0;
+    keyboard->GiveBackSpares(false);
+    XFlush(keyboard->m_display.get());
+    if (!keyboard->m_spares.empty()) keyboard->GiveBackLater();
+    return G_SOURCE_REMOVE;
+}
+
+// Clears the keysyms of the spare key codes (only those no stroke holds unless all).
+void X11Keyboard::GiveBackSpares(bool all) {
+    KeySym none = NoSymbol;
+    for (auto spare = m_spares.begin(); spare != m_spares.end();) {
+        if (spare->held && !all) {
+            ++spare;
+            continue;
+        }
+        XChangeKeyboardMapping(m_display.get(), spare->code, 1, &none, 1);
+        spare = m_spares.erase(spare);
+    }
+}
+
+void X11Keyboard::RequestSecureAttention() {}
