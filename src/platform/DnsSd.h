@@ -14,11 +14,10 @@ struct ServiceRecord {
 
 // The single TXT string "PasswordEnabled=0" or "=1", with its length byte in front.
 inline std::vector<uint8_t> PasswordTxtRecord(bool passwordEnabled) {
-    static const char kEntry[] = "PasswordEnabled=0";
-    std::vector<uint8_t> txt(1, static_cast<uint8_t>(sizeof(kEntry) - 1));
-    txt.insert(txt.end(), kEntry, kEntry + sizeof(kEntry) - 1);
-    txt.back() = passwordEnabled ? '1' : '0';
-    return txt;
+    uint8_t txt[] = {17, 'P', 'a', 's', 's', 'w', 'o', 'r', 'd', 'E',
+                     'n', 'a', 'b', 'l', 'e', 'd', '=', '0'};
+    if (passwordEnabled) txt[sizeof(txt) - 1] = '1';
+    return std::vector<uint8_t>(txt, txt + sizeof(txt));
 }
 
 // The system's DNS-SD service, whichever library provides it; the choice is made once, by
