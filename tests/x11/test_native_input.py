@@ -261,6 +261,8 @@ class Typing(InputTestCase):
     def test_characters_of_the_third_level_are_typed_with_its_shift(self):
         self.assertEqual(self.session.run(["setxkbmap", "fr"]).returncode, 0)
         self.addCleanup(self.session.run, ["setxkbmap", "us"])
+        # The server rereads the keymap when X tells it of the change; give that a moment.
+        time.sleep(0.5)
         before = self.probe.keymap()
         self.type_text("é€a@É")
         expected = "é€a@É"
