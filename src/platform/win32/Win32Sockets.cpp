@@ -9,8 +9,6 @@ namespace {
 constexpr wchar_t kWindowClass[] = L"TavrixSocketWindow";
 constexpr UINT kFirstMessage = WM_APP + 0x100;
 constexpr UINT kLastMessage = 0xBFFF;
-// A device that stops reading can't make the server hold more than this.
-constexpr size_t kMaxQueuedBytes = 64u * 1024u * 1024u;
 // Reads handed to the owner after the peer closed, to take data that came before the close.
 constexpr int kMaxReadsBeforeClose = 1 << 16;
 
@@ -145,15 +143,13 @@ int Win32StreamSocket::Receive(void* buffer, int maxCount) {
 
 void Win32StreamSocket::Send(const void* data, int length) {
     if (m_broken || length <= 0) return;
-    if (m_queue.size() - m_queueHead + static_cast<size_t>(length) > kMaxQueuedBytes) {
+    if (!m_queue.Append(data, static_cast<size_t>(length))) {
         // The device has stopped reading; end the connection rather than grow without bound.
         m_broken = true;
-        m_queue.clear();
-        m_queueHead = 0;
+        m_queue.Clear();
         shutdown(m_socket, SD_BOTH);
         return;
     }
-    m_queue.append(static_cast<const char*>(data), static_cast<size_t>(length));
     SendQueued();
 }
 
@@ -168,27 +164,20 @@ void Win32StreamSocket::Flush() {
 }
 
 void Win32StreamSocket::SendQueued() {
-    while (m_queueHead < m_queue.size()) {
-        const size_t left = m_queue.size() - m_queueHead;
-        const int chunk = left > 0x100000 ? 0x100000 : static_cast<int>(left);
-        const int sent = send(m_socket, m_queue.data() + m_queueHead, chunk, 0);
+    while (!m_queue.Empty()) {
+        const int sent = send(m_socket, m_queue.Next(), static_cast<int>(m_queue.NextSize()), 0);
         if (sent == SOCKET_ERROR) {
             if (WSAGetLastError() != WSAEWOULDBLOCK) {
                 m_broken = true;
                 break;
             }
-            // FD_WRITE brings us back. Let go of what went out, so a device that keeps the
-            // queue from ever emptying can't make the sent part grow without end.
-            if (m_queueHead > m_queue.size() / 2) {
-                m_queue.erase(0, m_queueHead);
-                m_queueHead = 0;
-            }
+            // FD_WRITE brings us back.
+            m_queue.Blocked();
             return;
         }
-        m_queueHead += static_cast<size_t>(sent);
+        m_queue.Sent(static_cast<size_t>(sent));
     }
-    m_queue.clear();
-    m_queueHead = 0;
+    m_queue.Clear();
     if (m_shutdownWhenSent) {
         m_shutdownWhenSent = false;
         shutdown(m_socket, SD_SEND);

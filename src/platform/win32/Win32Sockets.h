@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/Socket.h"
+#include "platform/common/PendingBytes.h"
 
 class Win32StreamSocket;
 
@@ -55,7 +56,7 @@ public:
     int Receive(void* buffer, int maxCount) override;
     void Send(const void* data, int length) override;
     void ShutdownSend() override;
-    size_t QueuedBytes() const override { return m_queue.size() - m_queueHead; }
+    size_t QueuedBytes() const override { return m_queue.Size(); }
     std::string PeerAddress() const override { return m_peerAddress; }
     void EnableKeepAlive(uint32_t idleMilliseconds, uint32_t intervalMilliseconds) override;
 
@@ -69,9 +70,7 @@ private:
     SOCKET m_socket;
     const std::string m_peerAddress;
     UINT m_message = 0;
-    // Bytes the socket could not take yet, in order, from m_queueHead on.
-    std::string m_queue;
-    size_t m_queueHead = 0;
+    CPendingBytes m_queue;
     bool m_shutdownWhenSent = false;
     bool m_broken = false;
 };

@@ -13,8 +13,6 @@
 namespace {
 
 // A device that stops reading can't make the server hold more than this.
-constexpr size_t kMaxQueuedBytes = 64u * 1024u * 1024u;
-constexpr size_t kSendChunk = 0x100000;
 // Reads handed to the owner after the peer closed, to take data that came before the close.
 constexpr int kMaxReadsBeforeClose = 1 << 16;
 // New connections wait behind what the connected ones have to say, their closes included,
@@ -123,16 +121,14 @@ int X11StreamSocket::Receive(void* buffer, int maxCount) {
 
 void X11StreamSocket::Send(const void* data, int length) {
     if (m_broken || length <= 0) return;
-    if (QueuedBytes() + static_cast<size_t>(length) > kMaxQueuedBytes) {
+    if (!m_queue.Append(data, static_cast<size_t>(length))) {
         // The device has stopped reading; end the connection rather than grow without bound.
         m_broken = true;
-        m_queue.clear();
-        m_queueHead = 0;
+        m_queue.Clear();
         shutdown(m_fd, SHUT_RDWR);
         UpdateWatch();
         return;
     }
-    m_queue.append(static_cast<const char*>(data), static_cast<size_t>(length));
     SendQueued();
 }
 
@@ -143,30 +139,23 @@ void X11StreamSocket::ShutdownSend() {
 }
 
 void X11StreamSocket::SendQueued() {
-    while (m_queueHead < m_queue.size()) {
-        const size_t left = m_queue.size() - m_queueHead;
+    while (!m_queue.Empty()) {
         const ssize_t sent =
-            send(m_fd, m_queue.data() + m_queueHead, left > kSendChunk ? kSendChunk : left,
-                 MSG_NOSIGNAL | MSG_DONTWAIT);
+            send(m_fd, m_queue.Next(), m_queue.NextSize(), MSG_NOSIGNAL | MSG_DONTWAIT);
         if (sent < 0) {
             if (errno == EINTR) continue;
             if (errno != EAGAIN && errno != EWOULDBLOCK) {
                 m_broken = true;
                 break;
             }
-            // Writability brings us back. Let go of what went out, so a device that keeps
-            // the queue from ever emptying can't make the sent part grow without end.
-            if (m_queueHead > m_queue.size() / 2) {
-                m_queue.erase(0, m_queueHead);
-                m_queueHead = 0;
-            }
+            // Writability brings us back.
+            m_queue.Blocked();
             UpdateWatch();
             return;
         }
-        m_queueHead += static_cast<size_t>(sent);
+        m_queue.Sent(static_cast<size_t>(sent));
     }
-    m_queue.clear();
-    m_queueHead = 0;
+    m_queue.Clear();
     if (m_shutdownWhenSent) {
         m_shutdownWhenSent = false;
         shutdown(m_fd, SHUT_WR);

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/Socket.h"
+#include "platform/common/PendingBytes.h"
 
 // One descriptor watched on GLib's default main context for the conditions asked for. The
 // handler may run a nested loop (a file dialog's) in which the same descriptor is reported
@@ -51,7 +52,7 @@ public:
     int Receive(void* buffer, int maxCount) override;
     void Send(const void* data, int length) override;
     void ShutdownSend() override;
-    size_t QueuedBytes() const override { return m_queue.size() - m_queueHead; }
+    size_t QueuedBytes() const override { return m_queue.Size(); }
     std::string PeerAddress() const override { return m_peerAddress; }
     void EnableKeepAlive(uint32_t idleMilliseconds, uint32_t intervalMilliseconds) override;
 
@@ -69,9 +70,7 @@ private:
     X11FdWatch m_watch;
     // False once the object is gone; a notification's owner may destroy it.
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
-    // Bytes the socket could not take yet, in order, from m_queueHead on.
-    std::string m_queue;
-    size_t m_queueHead = 0;
+    CPendingBytes m_queue;
     bool m_shutdownWhenSent = false;
     bool m_broken = false;
     bool m_readPaused = false;
