@@ -8,26 +8,16 @@ import subprocess
 import time
 import unittest
 
-from harness import (ACK, Device, Probe, ServerProcess, WineSession, free_port, settings_text,
+from harness import (ACK, Device, Probe, ServerProcess, free_port, settings_text,
                      wait_until)
 from test_application import ON_OFF, STATUS, DialogProbe, summary
+from test_connection import ServerTestCase
 
 
 CLOSE_GRACE = 2.5
 
 
-class HostileTestCase(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.session = WineSession.get()
-
-    def start_server(self, **settings):
-        port = free_port()
-        server = ServerProcess(self.session, settings_text(port=port, **settings), port=port)
-        self.addCleanup(server.stop)
-        server.wait_listening()
-        return server
-
+class HostileTestCase(ServerTestCase):
     def connect(self, server, timeout=5.0):
         device = Device(server.port, timeout=timeout)
         self.addCleanup(device.close)
