@@ -113,16 +113,25 @@ void CConnectionServer::AcceptConnection() {
         std::make_unique<CConnectionSocket>(*this, m_services.log, m_nextConnectionId++);
     if (!m_pListenSocket->Accept(*connection)) return;
     // An address that guessed too often is closed at once: no hello, no slot, no log line.
-    if (m_throttle.IsBlocked(connection->PeerAddress(), m_services.clock.TickCount())) return;
+    const std::string address = connection->PeerAddress();
+    if (m_throttle.IsBlocked(address, m_services.clock.TickCount())) return;
     if (!m_connections.empty()) {
-        connection->Send(kRefused, sizeof(kRefused) - 1);
-        connection->Close();
-        return;
+        // A device that has given the password keeps the server to itself.
+        if (!IsRestricted()) {
+            connection->Send(kRefused, sizeof(kRefused) - 1);
+            connection->Close();
+            return;
+        }
+        // One that hasn't can't hold the slot against the owner: the newcomer takes it.
+        DropConnection(CurrentConnectionId());
+        if (m_throttle.IsBlocked(address, m_services.clock.TickCount())) return;
     }
-    // Whatever an earlier device left half-sent must not run under this device's rights.
+    // Whatever an earlier device left half-sent, or a replay authenticated, must not run
+    // under this device's rights.
     m_framer.Reset();
     m_lineQueue.clear();
     m_refused = false;
+    m_authenticated = false;
     m_connections.push_back(std::move(connection));
     SendText("1000:" + m_config.serverName + ":" + (m_config.passwordEnabled ? "1" : "0") +
              ":1.0 PC\n");
@@ -159,6 +168,10 @@ void CConnectionServer::DropConnection(uint32_t connectionId) {
 
 void CConnectionServer::ForgetConnection(
     std::list<std::unique_ptr<CConnectionSocket>>::iterator it) {
+    // Leaving or timing out without a password counts as a wrong one: otherwise a stranger
+    // could hold the slot forever at no cost.
+    if (IsRestricted() && !m_refused)
+        m_throttle.RecordRefusal((*it)->PeerAddress(), m_services.clock.TickCount());
     m_authenticated = false;
     m_refused = false;
     CancelConnectionTimers();
@@ -219,6 +232,8 @@ void CConnectionServer::AcceptPassword(CConnectionSocket& connection) {
     m_passwordTimer = 0;
     if (wasRestricted) connection.EnableKeepAlive(kKeepAliveIdleMs, kKeepAliveIntervalMs);
     SendText(kPasswordAccepted);
+    // The window may now show what the device said of itself.
+    if (wasRestricted) m_services.events.OnLinkChanged();
 }
 
 // One try per connection: nothing the device sends after a refusal is obeyed or answered,
@@ -284,13 +299,17 @@ void CConnectionServer::ReadLines(CConnectionSocket& connection) {
 
 void CConnectionServer::ReadPayload(CConnectionSocket& connection) {
     int room = 0;
-    char* space = m_framer.PayloadSpace(IsRestricted(), &room);
+    char* space = m_framer.PayloadSpace(IsRestricted(), m_heldPayloadBytes, &room);
     const int n = connection.Receive(space, room);
     if (!m_framer.TakePayloadRead(n)) return;
     // Framing is back in line mode before the hand-over, which may run a modal dialog whose
     // message loop reads more.
     const CLineFramer::Payload payload = m_framer.TakePayload(IsRestricted());
-    if (payload.data) m_services.dispatcher.DispatchPayload(payload.data.get(), payload.size);
+    if (!payload.data) return;
+    // Held until the dialog it waits for closes; nested pushes share one limit.
+    m_heldPayloadBytes += payload.size;
+    m_services.dispatcher.DispatchPayload(payload.data.get(), payload.size);
+    m_heldPayloadBytes -= payload.size;
 }
 
 void CConnectionServer::ProcessQueuedLines(bool paced) {

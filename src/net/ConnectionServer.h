@@ -130,4 +130,6 @@ private:
     std::list<std::unique_ptr<CConnectionSocket>> m_connections;
     CLineFramer m_framer;
     std::list<std::string> m_lineQueue;
+    // Bytes of the payloads whose dispatch is still running, nested ones included.
+    int64_t m_heldPayloadBytes = 0;
 };

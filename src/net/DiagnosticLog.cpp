@@ -1,5 +1,11 @@
 #include "net/DiagnosticLog.h"
 
+namespace {
+
+constexpr char kClosedLine[] = "Closed!! \n";
+
+}  // namespace
+
 DiagnosticLog::DiagnosticLog(const char* path) : m_file(path ? std::fopen(path, "wb") : nullptr) {}
 
 DiagnosticLog::~DiagnosticLog() {
@@ -7,7 +13,9 @@ DiagnosticLog::~DiagnosticLog() {
 }
 
 void DiagnosticLog::WriteClosedLine() {
-    if (!m_file) return;
-    std::fputs("Closed!! \n", m_file);
+    constexpr long kLength = sizeof(kClosedLine) - 1;
+    if (!m_file || m_written + kLength > kMaxBytes) return;
+    m_written += kLength;
+    std::fputs(kClosedLine, m_file);
     std::fflush(m_file);
 }

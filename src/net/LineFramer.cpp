@@ -109,11 +109,11 @@ void CLineFramer::TakePayloadHeader(const char* line, size_t length) {
     m_discardPayload = m_payloadSize > kMaxPayloadSize;
 }
 
-char* CLineFramer::PayloadSpace(bool restricted, int* room) {
+char* CLineFramer::PayloadSpace(bool restricted, int64_t held, int* room) {
     if (m_payloadReceived == 0 && !m_payload && !m_discardPayload) {
         // Before the password nothing but the greeting and the password is obeyed. Decided
         // here rather than at the header, so that a password sent just before it counts.
-        if (restricted) {
+        if (restricted || held + m_payloadSize > kMaxPayloadSize) {
             m_discardPayload = true;
         } else {
             m_payload.reset(new (std::nothrow) char[m_payloadSize]);

@@ -12,7 +12,8 @@ class CLineFramer {
 public:
     static constexpr int kReadSize = 512;
     static constexpr int kWorkAreaSize = 2048;
-    // Larger announcements are read and thrown away instead of being allocated.
+    // Larger announcements, or payloads held together beyond this, are read and thrown away
+    // instead of being allocated.
     static constexpr int32_t kMaxPayloadSize = 64 * 1024 * 1024;
     static constexpr int kDiscardChunk = 4096;
 
@@ -29,8 +30,9 @@ public:
     void TakeLineRead(const char* data, int count, std::list<std::string>& lines);
 
     // Where the next payload bytes go and how many may be read now. restricted is decided
-    // at the first read: a payload before the password is read only to be thrown away.
-    char* PayloadSpace(bool restricted, int* room);
+    // at the first read: a payload before the password is read only to be thrown away, and
+    // so is one that doesn't fit beside the held bytes of payloads still being handled.
+    char* PayloadSpace(bool restricted, int64_t held, int* room);
     // Counts the bytes read into PayloadSpace; true when the payload is complete.
     bool TakePayloadRead(int count);
     // The completed payload and back to line mode; empty when it was thrown away or the

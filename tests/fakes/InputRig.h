@@ -87,7 +87,7 @@ struct InputRig : ISessionGate, IServerEvents {
     AbsentDnsSd dnsSd;
     FakeTimers timers;
     CModalNesting modals;
-    DiagnosticLog log{nullptr};
+    DiagnosticLog log{static_cast<std::FILE*>(nullptr)};
     std::vector<uint32_t> drops;
 
     CPointerInput pointer{desktop, desktop, window, clock};

@@ -98,7 +98,7 @@ void LineRead(CLineFramer& framer, uint8_t control, Input& in) {
 void PayloadRead(CLineFramer& framer, uint8_t control, Input& in, PayloadSeen& seen) {
     const bool restricted = (control & 1) != 0;
     int room = 0;
-    char* space = framer.PayloadSpace(restricted, &room);
+    char* space = framer.PayloadSpace(restricted, 0, &room);
     // A payload that offers no room would never end.
     Check(space != nullptr && room > 0);
     if (!seen.started) {

@@ -37,7 +37,7 @@ bool FeedPayload(CLineFramer& framer, const std::string& bytes, bool restricted 
     size_t at = 0;
     while (at < bytes.size()) {
         int room = 0;
-        char* space = framer.PayloadSpace(restricted, &room);
+        char* space = framer.PayloadSpace(restricted, 0, &room);
         const int n = std::min(room, static_cast<int>(bytes.size() - at));
         std::memcpy(space, bytes.data() + at, static_cast<size_t>(n));
         at += static_cast<size_t>(n);
@@ -206,7 +206,7 @@ TEST(LineFramer, HeaderSizeIsReadAsFormattedInput) {
         Take(framer, header);
         ASSERT_TRUE(framer.InPayload()) << header;
         int offered = 0;
-        framer.PayloadSpace(false, &offered);
+        framer.PayloadSpace(false, 0, &offered);
         EXPECT_EQ(offered, room) << header;
     }
 }
@@ -227,14 +227,14 @@ TEST(LineFramer, PayloadIsCollectedAcrossReadsIntoOneBlock) {
     Take(framer, "700:1000\n");
     const std::string block = std::string(300, 'a') + std::string(700, 'b');
     int room = 0;
-    char* first = framer.PayloadSpace(false, &room);
+    char* first = framer.PayloadSpace(false, 0, &room);
     EXPECT_EQ(room, 1000);
     std::memcpy(first, block.data(), 300);
     EXPECT_FALSE(framer.TakePayloadRead(300));
     // A closed or failed read adds nothing.
     EXPECT_FALSE(framer.TakePayloadRead(0));
     EXPECT_FALSE(framer.TakePayloadRead(-1));
-    char* second = framer.PayloadSpace(false, &room);
+    char* second = framer.PayloadSpace(false, 0, &room);
     EXPECT_EQ(second, first + 300);
     EXPECT_EQ(room, 700);
     std::memcpy(second, block.data() + 300, 700);
@@ -256,7 +256,7 @@ TEST(LineFramer, PayloadAtTheCapIsAllocatedAboveItIsReadInChunksAndThrownAway) {
     CLineFramer atCap;
     Take(atCap, "700:" + std::to_string(kCap) + "\n");
     int room = 0;
-    atCap.PayloadSpace(false, &room);
+    atCap.PayloadSpace(false, 0, &room);
     EXPECT_EQ(room, kCap);
     atCap.Reset();
 
@@ -266,7 +266,7 @@ TEST(LineFramer, PayloadAtTheCapIsAllocatedAboveItIsReadInChunksAndThrownAway) {
     int32_t left = kCap + 1;
     int reads = 0;
     for (bool complete = false; !complete && reads <= kCap / kChunk + 1; ++reads) {
-        char* space = framer.PayloadSpace(false, &room);
+        char* space = framer.PayloadSpace(false, 0, &room);
         if (!scratch) scratch = space;
         ASSERT_EQ(space, scratch);
         ASSERT_EQ(room, std::min(left, int32_t{kChunk}));
@@ -287,11 +287,11 @@ TEST(LineFramer, PayloadRestrictedAtItsFirstReadIsThrownAway) {
     CLineFramer framer;
     Take(framer, "700:6000\n");
     int room = 0;
-    char* scratch = framer.PayloadSpace(true, &room);
+    char* scratch = framer.PayloadSpace(true, 0, &room);
     EXPECT_EQ(room, kChunk) << "read in chunks, not allocated";
     EXPECT_FALSE(framer.TakePayloadRead(room));
     // A password accepted meanwhile doesn't bring it back.
-    EXPECT_EQ(framer.PayloadSpace(false, &room), scratch);
+    EXPECT_EQ(framer.PayloadSpace(false, 0, &room), scratch);
     EXPECT_EQ(room, 6000 - kChunk);
     EXPECT_TRUE(framer.TakePayloadRead(room));
     EXPECT_EQ(Delivered(framer.TakePayload(false)), "(none)");
@@ -316,7 +316,7 @@ TEST(LineFramer, ResetForgetsEverythingHalfReceived) {
     // A payload half read: back in line mode.
     Take(framer, "700:10\n");
     int room = 0;
-    framer.PayloadSpace(false, &room);
+    framer.PayloadSpace(false, 0, &room);
     framer.TakePayloadRead(4);
     framer.Reset();
     EXPECT_FALSE(framer.InPayload());
@@ -324,7 +324,7 @@ TEST(LineFramer, ResetForgetsEverythingHalfReceived) {
 
     // A payload being thrown away: the next one is kept.
     Take(framer, "700:5\n");
-    framer.PayloadSpace(true, &room);
+    framer.PayloadSpace(true, 0, &room);
     framer.Reset();
     Take(framer, "700:3\n");
     EXPECT_TRUE(FeedPayload(framer, "ghi"));

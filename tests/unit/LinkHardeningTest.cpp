@@ -7,7 +7,9 @@
 #include <vector>
 
 #include "fakes/ServerRig.h"
+#include "fakes/TempFile.h"
 #include "net/LoginThrottle.h"
+#include "platform/common/PacedSound.h"
 #include "protocol/ModalNesting.h"
 
 namespace {
@@ -156,14 +158,120 @@ TEST(Throttling, BlocksDoubleWithEachRefusalAfterOneUpToFifteenMinutes) {
     }
 }
 
-TEST(Throttling, RemembersAtMostTheNewestAddresses) {
+TEST(Throttling, ABlockedAddressIsNeverForgottenForNewerOnes) {
     CLoginThrottle throttle;
-    for (int i = 0; i < 5; ++i) throttle.RecordRefusal("first", 0);
-    for (size_t i = 0; i < CLoginThrottle::kMaxAddresses + 10; ++i) {
+    // Blocked for two minutes, longer than the budget's memory.
+    for (int i = 0; i < 7; ++i) throttle.RecordRefusal("first", 0);
+    for (size_t i = 0; i < CLoginThrottle::kMaxAddresses + 10; ++i)
         throttle.RecordRefusal("10.1." + std::to_string(i), 1);
-    }
     EXPECT_EQ(throttle.Size(), CLoginThrottle::kMaxAddresses);
-    EXPECT_FALSE(throttle.IsBlocked("first", 2));
+    const uint32_t later = 1 + CLoginThrottle::kBudgetWindowMs;
+    EXPECT_TRUE(throttle.IsBlocked("first", later));
+    EXPECT_FALSE(throttle.IsBlocked("10.2.0.1", later));
+    // Records that no longer count make room for new ones.
+    const uint32_t quiet = 1 + CLoginThrottle::kWindowMs;
+    for (int i = 0; i < 5; ++i) throttle.RecordRefusal("late", quiet);
+    EXPECT_EQ(throttle.Size(), CLoginThrottle::kMaxAddresses);
+    EXPECT_TRUE(throttle.IsBlocked("late", quiet));
+}
+
+// One machine on a LAN can take hundreds of addresses: what it gains is one guess every six
+// seconds, and the owner's device still gets in meanwhile.
+TEST(Throttling, ManyAddressesShareTenVerdictsAMinuteAndAKnownDeviceStillGetsIn) {
+    ServerRig rig;
+    rig.Start();
+    auto owner = rig.sockets.Connect("10.0.0.2");
+    ServerRig::Send(*owner, "3000:pw\n");
+    ServerRig::Leave(*owner);
+
+    int verdicts = 0;
+    for (int minute = 0; minute < 3; ++minute) {
+        int thisMinute = 0;
+        for (int i = 0; i < 300; ++i, rig.clock.now += 200) {
+            auto guess = rig.sockets.Connect("10.9." + std::to_string(i / 250) + "." +
+                                             std::to_string(i % 250));
+            if (guess->destroyed) continue;  // closed before the hello
+            ServerRig::Send(*guess, "3000:wrong\n");
+            if (guess->SentText().find("2000\n") != std::string::npos) ++thisMinute;
+            ServerRig::Leave(*guess);
+        }
+        EXPECT_LE(thisMinute, static_cast<int>(CLoginThrottle::kBudget)) << minute;
+        verdicts += thisMinute;
+        auto again = rig.sockets.Connect("10.0.0.2");
+        ServerRig::Send(*again, "3000:pw\n");
+        EXPECT_EQ(again->sends.back(), "1500\n") << minute;
+        ServerRig::Leave(*again);
+    }
+    EXPECT_GE(verdicts, 10);
+}
+
+// A stranger who connects and says nothing can't keep the owner out.
+TEST(TheSlot, ANewcomerReplacesAConnectionWithoutThePasswordWhichCountsAsARefusal) {
+    ServerRig rig;
+    rig.Start();
+    for (uint32_t i = 0; i < CLoginThrottle::kMaxRefusals; ++i) {
+        auto squatter = rig.sockets.Connect("10.0.0.66");
+        auto owner = rig.sockets.Connect("10.0.0.2");
+        EXPECT_TRUE(squatter->destroyed) << i;
+        ServerRig::Send(*owner, "3000:pw\n");
+        EXPECT_EQ(owner->sends.back(), "1500\n") << i;
+        // Once in, the owner keeps the server to itself.
+        auto late = rig.sockets.Connect("10.0.0.67");
+        EXPECT_EQ(late->sends, std::vector<std::string>{"2000\n"}) << i;
+        EXPECT_FALSE(owner->destroyed) << i;
+        ServerRig::Leave(*owner);
+    }
+    // Five silent connections were five refusals; a timed-out one counts as well.
+    EXPECT_TRUE(rig.sockets.Connect("10.0.0.66")->destroyed);
+    auto silent = rig.sockets.Connect("10.0.0.70");
+    rig.timers.Advance(CConnectionServer::kPasswordTimeoutMs);
+    EXPECT_TRUE(silent->destroyed);
+    EXPECT_EQ(rig.server.IsConnected(), false);
+}
+
+TEST(TheSlot, ADeviceThatClosesAndComesBackAtOnceIsServedEveryTime) {
+    ServerRig rig;
+    rig.Start();
+    for (int i = 0; i < 50; ++i) {
+        auto device = rig.sockets.Connect();
+        ServerRig::Send(*device, "55:Phone:\n3000:pw\n");
+        ASSERT_EQ(device->sends.back(), "1500\n") << i;
+        ServerRig::Leave(*device);
+    }
+}
+
+// Lines replayed with no device connected may hold the password; the next device must still
+// give it.
+TEST(TheSlot, AcceptingAConnectionClearsTheAuthentication) {
+    ServerRig rig;
+    rig.Start();
+    rig.server.ReplayLines({"3000:pw\n"});
+    ASSERT_TRUE(rig.server.IsAuthenticated());
+    auto device = rig.sockets.Connect();
+    EXPECT_FALSE(rig.server.IsAuthenticated());
+    ServerRig::Send(*device, "2:5:5\n");
+    EXPECT_TRUE(rig.executor.calls.empty());
+}
+
+// A stranger connecting and leaving in a loop must not fill the disk or keep the speaker busy.
+TEST(StrangersLeaveLittleTrace, TheLogStopsGrowingAndSoundsArePaced) {
+    TempFile logFile;
+    {
+        ServerRig rig(logFile.path.c_str());
+        rig.Start();
+        // The owner holds the slot: everyone else is turned away, and logged.
+        ServerRig::Send(*rig.sockets.Connect("10.0.0.2"), "3000:pw\n");
+        for (int i = 0; i < 10000; ++i) rig.sockets.Connect("10.0.0.9");
+    }
+    const std::string log = logFile.Content();
+    EXPECT_LE(log.size(), static_cast<size_t>(DiagnosticLog::kMaxBytes));
+    EXPECT_GE(log.size(), static_cast<size_t>(DiagnosticLog::kMaxBytes) - 10);
+
+    FakeSound speaker;
+    FakeClock clock;
+    CPacedSound sound(speaker, clock);
+    for (int i = 0; i < 30; ++i, clock.now += 100) sound.Play("Windows XP Hardware Insert.wav");
+    EXPECT_EQ(speaker.played.size(), 3u);
 }
 
 // A modal loop inside a dispatch can see the device leave and the next one arrive: what is

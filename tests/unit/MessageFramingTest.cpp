@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <list>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "fakes/ServerRig.h"
@@ -117,6 +119,45 @@ TEST(LineQueue, PacedProcessingSleepsAfterEveryLine) {
     ServerRig::Send(*device, "3:1\n");
     EXPECT_EQ(rig.executor.calls.size(), 2u);
     EXPECT_EQ(rig.clock.sleeps.size(), 3u) << "lines from the device are not paced";
+}
+
+// Each push waits for its save dialog, and a push can arrive while one shows: together they
+// must not take the memory that one oversized push may not.
+class NestedPushExecutor : public RecordingExecutor {
+public:
+    void ReceiveRemoteScreen(const void* data, int length) override {
+        RecordingExecutor::ReceiveRemoteScreen(data, length);
+        if (duringDialog) std::exchange(duringDialog, nullptr)();
+    }
+    std::function<void()> duringDialog;
+};
+
+TEST(MessageFraming, PayloadsHeldForOpenDialogsShareOneLimit) {
+    NestedPushExecutor executor;
+    ServerRig rig(executor);
+    rig.SetPasswordEnabled(false);
+    auto device = rig.StartAndConnect();
+    const int32_t half = CLineFramer::kMaxPayloadSize / 2;
+    executor.duringDialog = [&] {
+        ServerRig::Send(*device, "700:" + std::to_string(half + 1) + "\n");
+        device->ArriveFill(static_cast<size_t>(half + 1));
+        ServerRig::ReceiveAll(*device);
+        // What still fits beside the first is taken.
+        ServerRig::Send(*device, "700:" + std::to_string(half) + "\n");
+        device->ArriveFill(static_cast<size_t>(half));
+        ServerRig::ReceiveAll(*device);
+    };
+    ServerRig::Send(*device, "700:" + std::to_string(half) + "\n");
+    device->ArriveFill(static_cast<size_t>(half));
+    ServerRig::ReceiveAll(*device);
+    ASSERT_EQ(executor.payloads.size(), 2u);
+    EXPECT_EQ(executor.payloads[0].size(), static_cast<size_t>(half));
+    EXPECT_EQ(executor.payloads[1].size(), static_cast<size_t>(half));
+    // The limit is free again once the dialogs have closed.
+    ServerRig::Send(*device, "700:" + std::to_string(half + 1) + "\n");
+    device->ArriveFill(static_cast<size_t>(half + 1));
+    ServerRig::ReceiveAll(*device);
+    EXPECT_EQ(executor.payloads.size(), 3u);
 }
 
 }  // namespace

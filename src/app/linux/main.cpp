@@ -1,5 +1,7 @@
 // tavrix-server: the native Linux server for X11 desktops, a console program.
+#include <fcntl.h>
 #include <signal.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -22,6 +24,16 @@ constexpr char kLogFileName[] = "tavrix_log.txt";
 
 void Say(const std::string& text) {
     std::fprintf(stderr, "%s%s\n", kPrefix, text.c_str());
+}
+
+// Truncated at start; never through a symbolic link, which another user could have left in
+// a shared working directory to make the server overwrite a file of its choice.
+std::FILE* OpenLog() {
+    const int fd = open(kLogFileName, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) return nullptr;
+    std::FILE* file = fdopen(fd, "wb");
+    if (!file) close(fd);
+    return file;
 }
 
 bool Set(const char* name) {
@@ -79,7 +91,7 @@ int Serve(const CommandLine& command) {
             "pointer and keys only while one of them has the focus");
 
     X11MainLoop loop;
-    DiagnosticLog log(kLogFileName);
+    DiagnosticLog log(OpenLog());
     X11Platform platform;
     CConsoleFrontEnd frontEnd(platform, log, stderr);
     if (!frontEnd.Start(options)) return 1;

@@ -1,4 +1,5 @@
 #pragma once
+#include "platform/common/PacedSound.h"
 #include "platform/win32/Win32DnsSd.h"
 #include "platform/win32/Win32FileDialogs.h"
 #include "platform/win32/Win32Keyboard.h"
@@ -12,8 +13,9 @@
 // The concrete Windows services, chosen once at start-up.
 struct Win32Platform {
     Win32SocketFactory sockets;
-    Win32Sound sound;
     Win32Clock clock;
+    Win32Sound systemSound;
+    CPacedSound sound{systemSound, clock};
     Win32Timers timers;
     Win32DnsSd dnsSd;
     Win32SystemInfo system;

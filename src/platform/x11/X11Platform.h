@@ -1,4 +1,5 @@
 #pragma once
+#include "platform/common/PacedSound.h"
 #include "platform/x11/X11DnsSd.h"
 #include "platform/x11/X11FileDialogs.h"
 #include "platform/x11/X11Keyboard.h"
@@ -14,8 +15,9 @@
 struct X11Platform {
     X11AnsiCodePage codePage;
     X11SocketFactory sockets;
-    X11Sound sound;
     X11Clock clock;
+    X11Sound systemSound;
+    CPacedSound sound{systemSound, clock};
     X11Timers timers;
     X11DnsSd dnsSd;
     X11SystemInfo system;
