@@ -10,6 +10,8 @@
 void CWindowRegistry::ActivateApplication(const std::string& windowKey) {
     m_pendingForeground = 0;
     const auto found = m_windowHandle.find(windowKey);
+    // A window that went: nothing to do, as when closing it.
+    if (found == m_windowHandle.end() && m_sentKeys.Contains(windowKey)) return;
     if (found != m_windowHandle.end()) {
         const WindowHandle window = found->second;
         if (m_windows.IsIconic(window)) m_windows.RestoreWindow(window);

@@ -52,6 +52,7 @@ bool CWindowRegistry::SendWindowList(bool onlyIfChanged) {
         if (onlyIfChanged && !changed) return false;
         foreground = m_windows.GetForegroundWindow();
     }
+    for (const auto& entry : m_windowHandle) m_sentKeys.Remember(entry.first);
     m_link.SendText(BuildWindowListMessage(m_windowHandle, foreground));
     m_lastListTick = m_clock.TickCount();
     return changed;

@@ -3,6 +3,7 @@
 #include <map>
 #include <string>
 
+#include "desktop/RecentKeys.h"
 #include "platform/Geometry.h"
 #include "protocol/CommandParts.h"
 
@@ -48,6 +49,7 @@ private:
     std::map<std::string, uint32_t> m_windowProcess;
     std::map<std::string, WindowHandle> m_windowHandle;
     std::map<uint32_t, std::string> m_processImage;
+    CRecentKeys m_sentKeys;
     WindowHandle m_pendingForeground = 0;
     uint32_t m_lastListTick = 0x80000000u;
 };

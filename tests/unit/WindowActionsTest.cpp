@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "desktop/RecentKeys.h"
 #include "fakes/WindowRig.h"
 
 namespace {
@@ -75,13 +76,31 @@ TEST(ActivateApplication, AnUnlistedKeyIsAPathToOpen) {
     EXPECT_EQ(a.window.timersArmed, 2);
 }
 
-TEST(ActivateApplication, AKeyDroppedByALaterListIsTakenAsAPath) {
+// Any program chooses its window's title: a title that looks like a path, tapped after its
+// window went, must not start that path.
+TEST(ActivateApplication, AKeyOnceSentAsAWindowIsNeverLaunched) {
     Actions a;
+    a.windows.Add(0x12, "/tmp/x/payload.sh");
+    a.NextList();
+    a.windows.windows.pop_back();
     a.windows.windows.erase(a.windows.windows.begin());
-    a.registry.SendWindowList(false);
+    a.NextList();
     a.windows.calls.clear();
+    a.window.timersArmed = 0;
+    a.registry.ActivateApplication(KeyOf("/tmp/x/payload.sh"));
     a.registry.ActivateApplication(KeyOf("Editor"));
-    EXPECT_EQ(a.windows.calls, Calls{"ShellExecuteA(2304,open,Editor)"});
+    EXPECT_EQ(a.windows.calls, Calls{});
+    EXPECT_EQ(a.window.timersArmed, 0);
+}
+
+TEST(ActivateApplication, TheMemoryOfSentKeysIsBoundedAndForgetsTheOldest) {
+    CRecentKeys keys;
+    for (size_t i = 0; i < CRecentKeys::kCapacity + 1; ++i) keys.Remember(std::to_string(i));
+    keys.Remember("1");  // already known: no effect on the order
+    EXPECT_EQ(keys.Size(), CRecentKeys::kCapacity);
+    EXPECT_FALSE(keys.Contains("0"));
+    EXPECT_TRUE(keys.Contains("1"));
+    EXPECT_TRUE(keys.Contains(std::to_string(CRecentKeys::kCapacity)));
 }
 
 TEST(CloseApplication, BringsForwardThenAsksToClose) {

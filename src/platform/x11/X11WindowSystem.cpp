@@ -419,7 +419,11 @@ void X11WindowSystem::PostCloseMessage(WindowHandle window) {
 
 void X11WindowSystem::ShellExecuteOpen(WindowHandle, const std::string& file) {
     const std::string path = Windows1252ToUtf8(file);
-    if (path.empty()) return;
+    // Never a URL, a relative name looked up somewhere, or an option for xdg-open.
+    struct stat status = {};
+    if (path.empty() || path[0] != '/' || stat(path.c_str(), &status) != 0 ||
+        !S_ISREG(status.st_mode))
+        return;
     if (IsExecutableFile(path)) {
         Spawn({path}, false);
     } else {
