@@ -30,16 +30,35 @@ void CServerDialogLogic::UpdateStatusDisplay() {
     m_view.ShowStatus(row);
     if (row.deviceConnected) {
         m_view.SetTimer(IDT_NAME_TIMEOUT, kNameTimeoutMs);
+        ShowGivenName();
         return;
     }
     // Lists a departed device asked for must not go to the next one.
     m_view.KillTimer(IDT_LIST_AFTER_ACTION);
     m_view.KillTimer(IDT_LIST_RETRY);
     // Only the device name: what the user is typing elsewhere in the dialog stays.
-    SetDeviceName(kNoDevice);
+    m_givenName.clear();
+    m_hasGivenName = false;
+    m_givenNameShown = false;
+    ShowDeviceName(kNoDevice);
 }
 
+// A stranger's words reach no screen or log: the name is shown once the password is
+// accepted, and only the first one a connection gives, so a device can't fill the journal.
 void CServerDialogLogic::SetDeviceName(const std::string& name) {
+    if (m_hasGivenName || !DeviceConnected()) return;
+    m_givenName = name;
+    m_hasGivenName = true;
+    ShowGivenName();
+}
+
+void CServerDialogLogic::ShowGivenName() {
+    if (!m_hasGivenName || m_givenNameShown || !m_server.DeviceAccepted()) return;
+    m_givenNameShown = true;
+    ShowDeviceName(m_givenName);
+}
+
+void CServerDialogLogic::ShowDeviceName(const std::string& name) {
     m_deviceName = name;
     m_view.ShowDeviceName(m_deviceName);
 }
@@ -61,7 +80,7 @@ void CServerDialogLogic::OnTimer(unsigned id) {
 
 void CServerDialogLogic::OnNameTimeout() {
     if (m_deviceName == kNoDevice && m_server.IsServerOn() && DeviceConnected())
-        SetDeviceName(kUnknownDevice);
+        ShowDeviceName(kUnknownDevice);
 }
 
 void CServerDialogLogic::OnHideAtLaunch() {

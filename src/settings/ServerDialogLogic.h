@@ -75,12 +75,18 @@ private:
     void OnListRetry();
     void OnListPoll();
     bool DeviceConnected() const;
+    void ShowGivenName();
+    void ShowDeviceName(const std::string& name);
 
     ServerSettings& m_settings;
     CConnectionServer& m_server;
     CCommandExecutor& m_executor;
     IServerDialogView& m_view;
     std::string m_deviceName = kNoDevice;
+    // The name the connected device gave, and whether it has been shown.
+    std::string m_givenName;
+    bool m_hasGivenName = false;
+    bool m_givenNameShown = false;
 };
 
 // The dialog's integer exchange: optional blanks, an optional sign, decimal digits, optional

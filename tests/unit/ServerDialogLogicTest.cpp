@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -150,7 +151,8 @@ TEST_F(ServerDialogLogicTest, StatusFollowsTheServerAndTheDevice) {
                                  "KillTimer 1403", "Name No Device"}));
 
     TurnOn();
-    rig.sockets.Connect();
+    auto device = rig.sockets.Connect();
+    ServerRig::Send(*device, "3000:pw\n");
     logic.SetDeviceName("Phone");
     view.calls.clear();
     logic.UpdateStatusDisplay();
@@ -158,6 +160,30 @@ TEST_F(ServerDialogLogicTest, StatusFollowsTheServerAndTheDevice) {
     EXPECT_EQ(view.calls,
               (Calls{"Status Turn Server Off/Connected/147/Connected", "SetTimer 1400 3000"}));
     EXPECT_EQ(logic.DeviceName(), "Phone");
+}
+
+TEST_F(ServerDialogLogicTest, TheDeviceNameIsShownOnceThePasswordIsAcceptedAndOnlyOnce) {
+    TurnOn();
+    auto device = rig.sockets.Connect();
+    view.calls.clear();
+    logic.SetDeviceName("a");
+    logic.SetDeviceName("b");
+    EXPECT_EQ(view.calls, Calls{});
+    ServerRig::Send(*device, "3000:pw\n");
+    logic.UpdateStatusDisplay();  // the window's answer to the accepted password
+    logic.SetDeviceName("c");
+    logic.UpdateStatusDisplay();
+    EXPECT_EQ(std::count(view.calls.begin(), view.calls.end(), "Name a"), 1) << view.calls.size();
+    EXPECT_EQ(logic.DeviceName(), "a");
+
+    // The next connection names itself afresh; a refused one never shows its name.
+    ServerRig::Leave(*device);
+    logic.UpdateStatusDisplay();
+    auto stranger = rig.sockets.Connect();
+    logic.SetDeviceName("stranger");
+    ServerRig::Send(*stranger, "3000:wrong\n");
+    logic.UpdateStatusDisplay();
+    EXPECT_EQ(logic.DeviceName(), "No Device");
 }
 
 TEST_F(ServerDialogLogicTest, SilentDeviceIsUnknownAfterTheTimeout) {
@@ -169,12 +195,14 @@ TEST_F(ServerDialogLogicTest, SilentDeviceIsUnknownAfterTheTimeout) {
 
     // A device that has named itself keeps its name.
     logic.SetDeviceName("Phone");
+    ServerRig::Send(*device, "3000:pw\n");
+    logic.UpdateStatusDisplay();
     logic.OnTimer(IDT_NAME_TIMEOUT);
     EXPECT_EQ(logic.DeviceName(), "Phone");
 
     // Gone before the timer fires: nothing to call unknown.
     ServerRig::Leave(*device);
-    logic.SetDeviceName(kNoDevice);
+    logic.UpdateStatusDisplay();
     logic.OnTimer(IDT_NAME_TIMEOUT);
     EXPECT_EQ(logic.DeviceName(), "No Device");
 }
