@@ -115,7 +115,7 @@ run_server() {
     build_windows
     pick_wine
     local home="${TAVRIX_HOME:-$HOME/.tavrix}" own_display=0
-    mkdir -p "$home"
+    mkdir -p -m 700 "$home"
     export WINEPREFIX="$home/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
     export WINELOADER="$WINE" WINESERVER="$WINESERVER_BIN"
     [ -n "${DISPLAY:-}" ] || own_display=1
@@ -279,7 +279,8 @@ run_native() {
         exit 1
     fi
     local home="${TAVRIX_NATIVE_HOME:-$HOME/.tavrix-native}"
-    mkdir -p "$home"
+    # Settings hold the password: the folder is the user's alone.
+    mkdir -p -m 700 "$home"
     if [ ! -f "$home/TavrixConfig.txt" ]; then
         local password
         password="$(new_password)"

@@ -89,12 +89,10 @@ bool LoadSettingsFile(const std::string& path, ServerSettings& settings) {
 }
 
 bool SaveSettingsFile(const std::string& path, const ServerSettings& settings, IFileSystem& files) {
+    // The password is in it: no other user may read it, even for a moment.
     const std::string fresh = path + ".new";
-    std::ofstream out(fresh, std::ios::binary | std::ios::trunc);
-    if (!out) return false;
-    out << FormatSettings(settings);
-    out.close();
-    if (!out.fail() && files.ReplaceFile(fresh, path)) return true;
+    if (files.WritePrivateFile(fresh, FormatSettings(settings)) && files.ReplaceFile(fresh, path))
+        return true;
     std::remove(fresh.c_str());
     return false;
 }

@@ -32,4 +32,5 @@ public:
 class Win32FileSystem : public IFileSystem {
 public:
     bool ReplaceFile(const std::string& source, const std::string& target) override;
+    bool WritePrivateFile(const std::string& path, const std::string& contents) override;
 };

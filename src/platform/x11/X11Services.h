@@ -21,15 +21,22 @@ public:
     uint32_t TickCount() override;
 };
 
-// Plays the desktop's own device sounds through canberra-gtk-play when it is installed, as a
-// child that nobody waits for; silence otherwise.
+// Plays the desktop's own device sounds through canberra-gtk-play when it is installed, one
+// player at a time, reaped from the main loop; silence otherwise.
 class X11Sound : public ISound {
 public:
     X11Sound();
+    ~X11Sound() override;
+    X11Sound(const X11Sound&) = delete;
+    X11Sound& operator=(const X11Sound&) = delete;
     void Play(const std::string& fileName) override;
 
 private:
+    static void OnPlayerExit(int pid, int status, void* data);
+
     std::string m_player;
+    // The main loop's watch of the running player; 0 while none runs.
+    unsigned m_playerWatch = 0;
 };
 
 class X11SystemInfo : public ISystemInfo {
@@ -41,4 +48,5 @@ public:
 class X11FileSystem : public IFileSystem {
 public:
     bool ReplaceFile(const std::string& source, const std::string& target) override;
+    bool WritePrivateFile(const std::string& path, const std::string& contents) override;
 };
