@@ -14,6 +14,7 @@ namespace {
 
 // More than any path the dialog hands back; the rest is read and dropped.
 constexpr size_t kMaxOutput = 64 * 1024;
+constexpr char kReplaceTitle[] = "Confirm Save As";
 
 std::string Trim(const std::string& text) {
     const size_t first = text.find_first_not_of(" \t");
@@ -41,7 +42,7 @@ std::string WithDefaultExtension(const std::string& path, const std::string& ext
 X11FileDialog::X11FileDialog(X11FileDialogs& owner, const FileDialogOptions& options)
     : m_owner(owner), m_options(options) {}
 
-std::vector<std::string> X11FileDialog::Arguments() const {
+std::vector<std::string> X11FileDialog::Arguments(const std::string& start) const {
     // The titles are ANSI text like the device's name in them; zenity takes UTF-8.
     std::vector<std::string> arguments = {m_owner.m_zenity, "--file-selection",
                                           "--title=" + Windows1252ToUtf8(m_options.title)};
@@ -49,8 +50,7 @@ std::vector<std::string> X11FileDialog::Arguments() const {
         arguments.push_back("--save");
         arguments.push_back("--confirm-overwrite");
     }
-    // Opens where the program runs, as the Windows dialog does the first time.
-    arguments.push_back("--filename=" + WorkingDirectory() + "/");
+    arguments.push_back("--filename=" + start);
     const std::string pattern = Trim(m_options.filterPattern);
     if (!pattern.empty()) {
         arguments.push_back("--file-filter=" + Windows1252ToUtf8(m_options.filterDescription) +
@@ -61,7 +61,43 @@ std::vector<std::string> X11FileDialog::Arguments() const {
 
 bool X11FileDialog::DoModal(std::string* path) {
     if (m_cancelRequested || m_owner.m_closing || !m_owner.Available()) return false;
-    const std::vector<std::string> arguments = Arguments();
+    // Opens where the program runs, as the Windows dialog does the first time.
+    std::string start = WorkingDirectory() + "/";
+    for (;;) {
+        std::string chosen;
+        if (!RunChild(Arguments(start), &chosen) || chosen.empty()) return false;
+        if (!m_options.save) {
+            // Only a file has a size to announce; a folder or a device would not end.
+            if (!g_file_test(chosen.c_str(), G_FILE_TEST_IS_REGULAR)) return false;
+            *path = chosen;
+            return true;
+        }
+        const std::string named = WithDefaultExtension(chosen, m_options.defaultExtension);
+        // zenity asked about the name as typed; the extension makes it another file, which
+        // must not be replaced unasked.
+        if (named == chosen || !g_file_test(named.c_str(), G_FILE_TEST_EXISTS) ||
+            ConfirmReplace(named)) {
+            *path = named;
+            return true;
+        }
+        if (m_cancelRequested || m_owner.m_closing) return false;
+        start = named;
+    }
+}
+
+bool X11FileDialog::ConfirmReplace(const std::string& path) {
+    gchar* name = g_path_get_basename(path.c_str());
+    const std::string text = std::string(name) + " already exists.\nDo you want to replace it?";
+    g_free(name);
+    std::string ignored;
+    return RunChild({m_owner.m_zenity, "--question", "--title=" + std::string(kReplaceTitle),
+                     "--text=" + text, "--no-markup"},
+                    &ignored);
+}
+
+// Runs one zenity child under a nested loop; true when it ended with 0, and then its first
+// line of output.
+bool X11FileDialog::RunChild(const std::vector<std::string>& arguments, std::string* line) {
     std::vector<gchar*> argv;
     for (const std::string& argument : arguments)
         argv.push_back(const_cast<gchar*>(argument.c_str()));
@@ -97,18 +133,8 @@ bool X11FileDialog::DoModal(std::string* path) {
     close(output);
     auto& showing = m_owner.m_showing;
     showing.erase(std::remove(showing.begin(), showing.end(), this), showing.end());
-
-    // zenity ends with 0 and the path on a line of its own when the user confirmed.
     if (m_cancelRequested || !g_spawn_check_wait_status(m_status, nullptr)) return false;
-    std::string chosen = m_output.substr(0, m_output.find('\n'));
-    if (chosen.empty()) return false;
-    if (m_options.save) {
-        chosen = WithDefaultExtension(chosen, m_options.defaultExtension);
-    } else if (!g_file_test(chosen.c_str(), G_FILE_TEST_IS_REGULAR)) {
-        // Only a file has a size to announce; a folder or a device would not end.
-        return false;
-    }
-    *path = chosen;
+    *line = m_output.substr(0, m_output.find('\n'));
     return true;
 }
 

@@ -22,10 +22,12 @@ public:
     // Ends the child by its process id while it runs.
     void Cancel() override;
 
-    // The child's command line, as DoModal starts it.
-    std::vector<std::string> Arguments() const;
+    // The file chooser's command line, opening at start (a folder ending in '/' or a file).
+    std::vector<std::string> Arguments(const std::string& start) const;
 
 private:
+    bool RunChild(const std::vector<std::string>& arguments, std::string* line);
+    bool ConfirmReplace(const std::string& path);
     static void ChildExited(GPid pid, gint status, gpointer data);
     // Takes what the child has written; false at the end of its output.
     bool ReadOutput(int fd);
