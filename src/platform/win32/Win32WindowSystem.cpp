@@ -11,8 +11,8 @@
 
 namespace {
 
-// The least GetModuleFileNameExA needs; older systems know only the broader query right.
-constexpr DWORD kLimitedQueryAccess = PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_VM_READ;
+// GetModuleFileNameExA reads the other process's memory; QueryFullProcessImageNameA needs
+// only the limited query right, which is granted for more processes and reveals less.
 constexpr DWORD kQueryAccess = PROCESS_QUERY_INFORMATION | PROCESS_VM_READ;
 constexpr DWORD kImagePathSize = 500;
 
@@ -123,10 +123,15 @@ uint32_t Win32WindowSystem::GetWindowThreadProcessId(WindowHandle window) {
 }
 
 bool Win32WindowSystem::GetProcessImagePath(uint32_t processId, std::string* path) {
-    ProcessHandle process(OpenProcess(kLimitedQueryAccess, FALSE, processId));
-    if (!process) process.reset(OpenProcess(kQueryAccess, FALSE, processId));
-    if (!process.get()) return false;
     char buffer[kImagePathSize] = {};
+    ProcessHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
+    DWORD size = kImagePathSize;
+    if (process && QueryFullProcessImageNameA(process.get(), 0, buffer, &size) && size > 0) {
+        path->assign(buffer, size);
+        return true;
+    }
+    process.reset(OpenProcess(kQueryAccess, FALSE, processId));
+    if (!process.get()) return false;
     const DWORD length = GetModuleFileNameExA(process.get(), nullptr, buffer, kImagePathSize);
     if (length == 0) return false;
     path->assign(buffer, length < kImagePathSize ? length : kImagePathSize - 1);
