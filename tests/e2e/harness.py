@@ -269,8 +269,10 @@ class ServerProcess:
 class Device:
     """The device end of the protocol."""
 
-    def __init__(self, port, timeout=5.0):
-        self.sock = socket.create_connection(("127.0.0.1", port), timeout=timeout)
+    def __init__(self, port, timeout=5.0, source=None):
+        # Any 127.x.y.z stands for another machine on the network: Linux routes them all.
+        self.sock = socket.create_connection(("127.0.0.1", port), timeout=timeout,
+                                             source_address=(source, 0) if source else None)
         self.sock.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
         self.buffer = b""
         self.timeout = timeout

@@ -98,13 +98,25 @@ class OneDeviceAtATime(ServerTestCase):
         server = self.start_server(password="pw")
         first = self.connect(server)
         first.read_line()
+        first.send(b"3000:pw\n")
+        self.assertEqual(first.read_exact(9), ACK + b"1500\n")
         second = self.connect(server)
         self.assertEqual(second.read_line(), b"2000\n")
         second.expect_closed()
         self.assertEqual(server.log_text(), b"Closed!! \n")
         # The first device goes on working.
-        first.send(b"3000:pw\n")
-        self.assertEqual(first.read_exact(9), ACK + b"1500\n")
+        first.send(b"2:1:1\n")
+        first.expect_ack()
+
+    def test_a_device_without_the_password_yields_its_place_to_a_newcomer(self):
+        server = self.start_server(password="pw")
+        squatter = self.connect(server)
+        squatter.read_line()
+        owner = self.connect(server)
+        self.assertEqual(owner.read_line()[:5], b"1000:")
+        squatter.expect_closed()
+        owner.send(b"3000:pw\n")
+        self.assertEqual(owner.read_exact(9), ACK + b"1500\n")
 
     def test_after_the_first_device_leaves_a_new_one_is_accepted(self):
         server = self.start_server(name="Desk", password_enabled=0)

@@ -82,19 +82,83 @@ class Throttling(HostileTestCase):
         blocked.expect_closed(timeout=5)
         self.assertEqual(blocked.buffer, b"")
         # After the block the address is served again, and the right password clears it.
+        # (A call that left without a password would count as one more refusal.)
         def served():
             device = Device(server.port, timeout=2)
             try:
-                return device.read_line(timeout=2)[:5] == b"1000:"
+                if device.read_line(timeout=2)[:5] != b"1000:":
+                    return False
+                device.send(b"3000:secret\n")
+                return device.read_exact(9) == ACK + b"1500\n"
             except (AssertionError, EOFError, OSError):
                 return False
             finally:
                 device.close()
         self.assertTrue(wait_until(served, 45, interval=1.0))
-        device = self.connect(server)
-        device.read_line()
-        device.send(b"3000:secret\n")
-        self.assertEqual(device.read_exact(9), ACK + b"1500\n")
+        for _ in range(4):
+            self.refused_once(server)
+        self.assertEqual(self.connect(server).read_line()[:5], b"1000:")
+
+
+    def test_guesses_from_many_addresses_share_one_budget_and_the_owner_still_gets_in(self):
+        server = self.start_server(password="secret")
+        self.assertTrue(self.logged_in(server))
+        verdicts = turned_away = 0
+        for i in range(60):
+            device = Device(server.port, timeout=3, source=f"127.0.{1 + i // 200}.{2 + i % 200}")
+            try:
+                if device.read_line()[:5] != b"1000:":
+                    continue
+                device.send(b"3000:guess\n")
+                if device.read_exact(9) == ACK + b"2000\n":
+                    verdicts += 1
+            except (AssertionError, EOFError, OSError):
+                turned_away += 1
+            finally:
+                device.close()
+        self.assertLessEqual(verdicts, 10)
+        self.assertGreaterEqual(verdicts, 5)
+        self.assertGreaterEqual(turned_away, 50)
+        # The address that last gave the password is not a stranger.
+        self.assertTrue(wait_until(lambda: self.logged_in(server), 10, interval=0.5))
+
+    def logged_in(self, server, source=None):
+        device = Device(server.port, timeout=3, source=source)
+        try:
+            if device.read_line()[:5] != b"1000:":
+                return False
+            device.send(b"3000:secret\n")
+            return device.read_exact(9) == ACK + b"1500\n"
+        except (AssertionError, EOFError, OSError):
+            return False
+        finally:
+            device.close()
+
+
+class TheSlot(HostileTestCase):
+    def test_a_silent_stranger_cannot_keep_the_owner_out(self):
+        server = self.start_server(password="secret")
+        for _ in range(3):
+            squatter = Device(server.port, source="127.0.0.66")
+            self.addCleanup(squatter.close)
+            self.assertEqual(squatter.read_line()[:5], b"1000:")
+            owner = self.connect(server)
+            self.assertEqual(owner.read_line()[:5], b"1000:")
+            squatter.expect_closed()
+            owner.send(b"55:Phone:\n3000:secret\n")
+            self.assertEqual(owner.read_exact(9), ACK + b"1500\n")
+            owner.close()
+
+    def test_a_device_that_leaves_and_comes_back_at_once_is_served_every_time(self):
+        server = self.start_server(password="secret")
+        for i in range(20):
+            device = Device(server.port)
+            try:
+                self.assertEqual(device.read_line()[:5], b"1000:", i)
+                device.send(b"55:Phone:\n3000:secret\n")
+                self.assertEqual(device.read_exact(9), ACK + b"1500\n", i)
+            finally:
+                device.close()
 
 
 class IdleLimits(HostileTestCase):
@@ -165,7 +229,8 @@ def process_figures(pid):
 
 class Soak(HostileTestCase):
     def test_many_connections_leave_descriptors_and_memory_flat(self):
-        server = self.start_server(password="secret")
+        # Without protection: calls that leave without a password would count as refusals.
+        server = self.start_server(password="secret", password_enabled=0)
         pid = server.process.pid
 
         def greeted():

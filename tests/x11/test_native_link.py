@@ -31,17 +31,6 @@ test_connection.Probe = PointerProbe
 test_hostile.Probe = PointerProbe
 
 
-class DeviceFrom(Device):
-    """A device connecting from another loopback address than 127.0.0.1."""
-
-    def __init__(self, port, source, timeout=5.0):
-        self.sock = socket.create_connection(("127.0.0.1", port), timeout=timeout,
-                                             source_address=(source, 0))
-        self.sock.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
-        self.buffer = b""
-        self.timeout = timeout
-
-
 class NativeServing:
     """Puts the native server and the Xvfb display where a test expects the Wine ones."""
 
@@ -85,6 +74,10 @@ class NativePayloadFraming(NativeServing, test_connection.PayloadFraming):
 
 
 class NativeThrottling(NativeServing, test_hostile.Throttling):
+    pass
+
+
+class NativeTheSlot(NativeServing, test_hostile.TheSlot):
     pass
 
 
@@ -149,8 +142,8 @@ class Greeting(NativeTestCase):
         server = self.start_server(password="secret")
         device = self.connect(server)
         device.read_line()
-        device.send(b"55:\x1b[2JEvil\x07:\n")
-        device.expect_ack()
+        device.send(b"55:\x1b[2JEvil\x07:\n3000:secret\n")
+        self.assertEqual(device.read_exact(9), ACK + b"1500\n")
         self.assertTrue(server.wait_for_line(lambda line: line == "device name: ?[2JEvil?"))
 
 
@@ -162,7 +155,7 @@ class Throttling(NativeTestCase):
         blocked = self.connect(server)
         blocked.expect_closed(timeout=5)
         self.assertEqual(blocked.buffer, b"")
-        other = DeviceFrom(server.port, "127.0.0.2")
+        other = Device(server.port, source="127.0.0.2")
         self.addCleanup(other.close)
         self.assertEqual(other.read_line()[:5], b"1000:")
         other.send(b"3000:secret\n")
@@ -251,11 +244,23 @@ class SetPassword(NativeTestCase):
         workdir = tempfile.mkdtemp(dir=self.session.root)
         with open(os.path.join(workdir, "TavrixConfig.txt"), "w", newline="") as f:
             f.write(settings_text(name="Desk", password="old", port=port))
-        code, err = run_server_to_end(self.session, workdir, ["--set-password"],
-                                      input=b"n3w-pass\n")
+        # With the usual umask, or a laxer one, no other user may read the password.
+        previous = os.umask(0o002)
+        try:
+            code, err = run_server_to_end(self.session, workdir, ["--set-password"],
+                                          input=b"n3w-pass\n")
+        finally:
+            os.umask(previous)
         self.assertEqual(code, 0, err)
         with open(os.path.join(workdir, "TavrixConfig.txt"), "rb") as f:
             self.assertEqual(f.read(), b"Desk\r\nn3w-pass\r\n1#1#0#1#0#0#1#%d#0" % port)
+        self.assertEqual(os.stat(os.path.join(workdir, "TavrixConfig.txt")).st_mode & 0o777,
+                         0o600)
+        # The log is never written through a link another user may have left.
+        elsewhere = os.path.join(self.session.root, f"victim-{port}")
+        with open(elsewhere, "w") as f:
+            f.write("keep")
+        os.symlink(elsewhere, os.path.join(workdir, "tavrix_log.txt"))
         server = NativeServer(self.session, False, port=port, workdir=workdir)
         self.addCleanup(server.stop)
         server.wait_listening()
@@ -263,6 +268,8 @@ class SetPassword(NativeTestCase):
         device.read_line()
         device.send(b"3000:n3w-pass\n")
         self.assertEqual(device.read_exact(9), ACK + b"1500\n")
+        with open(elsewhere) as f:
+            self.assertEqual(f.read(), "keep")
 
     def test_a_first_settings_file_gets_the_user_name_and_the_server_switched_on(self):
         workdir = tempfile.mkdtemp(dir=self.session.root)
@@ -304,7 +311,23 @@ class NativeFiles(NativeServing):
 
 
 class NativeReceivedScreens(NativeFiles, test_files.ReceivedScreens):
-    pass
+    def test_the_name_with_its_extension_is_confirmed_before_it_is_replaced(self):
+        server = self.start_server()
+        device = self.connect_phone(server)
+        kept = os.path.join(self.folder, "notes.remote")
+        with open(kept, "wb") as f:
+            f.write(b"old")
+        device.send(b"700:3\n")
+        device.expect_ack()
+        device.send(b"new")
+        self.dialogs.choose(test_files.SAVE_TITLE, os.path.join(self.folder, "notes"))
+        # Declined: the chooser comes back, and cancelling it keeps the file.
+        self.dialogs.cancel("Confirm Save As")
+        self.assertTrue(self.dialogs.gone("Confirm Save As"))
+        self.dialogs.cancel(test_files.SAVE_TITLE)
+        self.assertTrue(self.dialogs.gone(test_files.SAVE_TITLE))
+        with open(kept, "rb") as f:
+            self.assertEqual(f.read(), b"old")
 
 
 class NativeSentFiles(NativeFiles, test_files.SentFiles):

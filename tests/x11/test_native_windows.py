@@ -212,6 +212,28 @@ class ActivateLaunchClose(WindowsTestCase):
         self.assertTrue(wait_until(lambda: os.path.exists(opened), 5))
         self.assertEqual(self.read_text(opened), f"{document}|")
 
+    def test_a_title_that_names_a_program_is_never_launched(self):
+        folder = tempfile.mkdtemp(dir=self.session.root)
+        ran = os.path.join(folder, "ran.txt")
+        fake_bin = os.path.join(folder, "bin")
+        os.makedirs(fake_bin)
+        self.write_script(os.path.join(fake_bin, "xdg-open"), f'echo "$@" >> "{ran}"')
+        payload = os.path.join(folder, "payload.sh")
+        self.write_script(payload, f'echo payload >> "{ran}"')
+        self.server.stop()
+        self.start_server(env={"PATH": fake_bin + os.pathsep + os.environ["PATH"]})
+        self.write_script(os.path.join(self.server.workdir, "payload.sh"),
+                          f'echo relative >> "{ran}"')
+        window = self.window(payload)
+        self.assertIn(key_of(payload), self.window_list()[1])
+        window.stop()
+        self.assertTrue(wait_until(lambda: key_of(payload) not in self.window_list()[1], 5))
+        # The stale key does nothing, nor do a relative name or a web address.
+        for target in (payload, "payload.sh", "https://example.invalid/"):
+            self.command("127:" + key_of(target))
+        time.sleep(1.5)
+        self.assertFalse(os.path.exists(ran), ran)
+
     @staticmethod
     def write_script(path, body):
         with open(path, "w") as f:
