@@ -23,6 +23,19 @@ class HostileTestCase(ServerTestCase):
         self.addCleanup(device.close)
         return device
 
+    def logged_in(self, server, source=None, timeout=3):
+        """Whether a device calling now is greeted and its right password accepted."""
+        device = Device(server.port, timeout=timeout, source=source)
+        try:
+            if device.read_line()[:5] != b"1000:":
+                return False
+            device.send(b"3000:secret\n")
+            return device.read_exact(9) == ACK + b"1500\n"
+        except (AssertionError, EOFError, OSError):
+            return False
+        finally:
+            device.close()
+
     def refused_once(self, server, line=b"3000:wrong\n"):
         device = self.connect(server)
         self.assertEqual(device.read_line()[:5], b"1000:")
@@ -83,22 +96,10 @@ class Throttling(HostileTestCase):
         self.assertEqual(blocked.buffer, b"")
         # After the block the address is served again, and the right password clears it.
         # (A call that left without a password would count as one more refusal.)
-        def served():
-            device = Device(server.port, timeout=2)
-            try:
-                if device.read_line(timeout=2)[:5] != b"1000:":
-                    return False
-                device.send(b"3000:secret\n")
-                return device.read_exact(9) == ACK + b"1500\n"
-            except (AssertionError, EOFError, OSError):
-                return False
-            finally:
-                device.close()
-        self.assertTrue(wait_until(served, 45, interval=1.0))
+        self.assertTrue(wait_until(lambda: self.logged_in(server, timeout=2), 45, interval=1.0))
         for _ in range(4):
             self.refused_once(server)
         self.assertEqual(self.connect(server).read_line()[:5], b"1000:")
-
 
     def test_guesses_from_many_addresses_share_one_budget_and_the_owner_still_gets_in(self):
         server = self.start_server(password="secret")
@@ -121,18 +122,6 @@ class Throttling(HostileTestCase):
         self.assertGreaterEqual(turned_away, 50)
         # The address that last gave the password is not a stranger.
         self.assertTrue(wait_until(lambda: self.logged_in(server), 10, interval=0.5))
-
-    def logged_in(self, server, source=None):
-        device = Device(server.port, timeout=3, source=source)
-        try:
-            if device.read_line()[:5] != b"1000:":
-                return False
-            device.send(b"3000:secret\n")
-            return device.read_exact(9) == ACK + b"1500\n"
-        except (AssertionError, EOFError, OSError):
-            return False
-        finally:
-            device.close()
 
 
 class TheSlot(HostileTestCase):
