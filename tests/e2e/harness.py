@@ -23,6 +23,9 @@ def _env_path(name):
     return value
 
 
+PROBE_ADDRESS = "127.0.0.254"
+
+
 def free_port():
     with socket.socket() as s:
         s.bind(("127.0.0.1", 0))
@@ -246,7 +249,10 @@ class ServerProcess:
             if self.process.poll() is not None:
                 raise AssertionError(f"server exited with {self.process.returncode}")
             try:
-                with socket.create_connection(("127.0.0.1", self.port), timeout=0.5) as probe:
+                # A call that leaves without a password counts as a refusal of its address:
+                # the probe calls from one that no test uses.
+                with socket.create_connection(("127.0.0.1", self.port), timeout=0.5,
+                                              source_address=(PROBE_ADDRESS, 0)) as probe:
                     probe.settimeout(2)
                     # The probe connection is a device too: wait for its hello, then leave.
                     probe.recv(256)
