@@ -124,7 +124,9 @@ void CConnectionServer::AcceptConnection() {
         }
         // One that hasn't can't hold the slot against the owner: the newcomer takes it.
         DropConnection(CurrentConnectionId());
-        if (m_throttle.IsBlocked(address, m_services.clock.TickCount())) return;
+        // Its leaving may have moved the server to a new port, or found that one taken.
+        if (!m_pListenSocket || m_throttle.IsBlocked(address, m_services.clock.TickCount()))
+            return;
     }
     // Whatever an earlier device left half-sent, or a replay authenticated, must not run
     // under this device's rights.
