@@ -242,7 +242,12 @@ class StatusDisplay(ApplicationTestCase):
         device = self.connect(server.port)
         device.read_line()
         self.assertEqual(self.probe.wait_text(STATUS, "Connected"), "Connected")
+        # A stranger's name is not shown: only that of a device that gave the password.
         device.send(b"55:Kitchen Phone:1.0\n")
+        device.expect_ack()
+        time.sleep(0.3)
+        self.assertEqual(self.probe.text(DEVICE_NAME), "No Device")
+        device.send(b"3000:secret\n")
         self.assertEqual(self.probe.wait_text(DEVICE_NAME, "Kitchen Phone"), "Kitchen Phone")
         device.close()
         self.assertEqual(self.probe.wait_text(STATUS, "On"), "On")

