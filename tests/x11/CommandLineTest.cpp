@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "app/linux/CommandLine.h"
+#include "app/linux/SettingsFolder.h"
 
 namespace {
 
@@ -56,10 +57,22 @@ TEST(CommandLine, UnknownOptionsAndStrayWordsAreRefused) {
     EXPECT_EQ(Parse({"--portx=1"}).error, "unknown option \"--portx=1\"");
 }
 
-TEST(CommandLine, SetPasswordAndHelpAreFlags) {
+TEST(CommandLine, SetPasswordHelpAndVersionAreFlags) {
     EXPECT_TRUE(Parse({"--set-password"}).setPassword);
     EXPECT_TRUE(Parse({"--help"}).help);
     EXPECT_TRUE(Parse({"-h"}).help);
+    EXPECT_TRUE(Parse({"--version"}).version);
+    EXPECT_FALSE(Parse({"--help"}).version);
+}
+
+TEST(SettingsFolder, TheWorkingDirectoryWinsThenXdgConfigHomeThenHome) {
+    EXPECT_EQ(ChooseSettingsFolder(true, "/x", "/home/u"), ".");
+    EXPECT_EQ(ChooseSettingsFolder(false, "/x", "/home/u"), "/x/tavrix-server");
+    // An empty or relative XDG_CONFIG_HOME is ignored, as the specification says.
+    for (const char* ignored : {"", "rel/dir"})
+        EXPECT_EQ(ChooseSettingsFolder(false, ignored, "/home/u"), "/home/u/.config/tavrix-server");
+    EXPECT_EQ(ChooseSettingsFolder(false, nullptr, "/home/u"), "/home/u/.config/tavrix-server");
+    EXPECT_EQ(ChooseSettingsFolder(false, nullptr, nullptr), "");
 }
 
 TEST(PasswordLine, TheLineEndIsNotPartOfThePassword) {

@@ -242,9 +242,12 @@ def _pattern(title):
     return "".join("\\" + c if c in special else c for c in title)
 
 
-def _environment(session, changes):
-    """The display's environment with the changes made; a value of None removes the name."""
+def _environment(session, changes, workdir):
+    """The display's environment with the changes made; a value of None removes the name.
+    The user's configuration folder is one of the working directory's own, never the real
+    one."""
     environment = dict(session.env)
+    environment["XDG_CONFIG_HOME"] = os.path.join(workdir, "config")
     for name, value in (changes or {}).items():
         if value is None:
             environment.pop(name, None)
@@ -272,7 +275,7 @@ class NativeServer:
                       encoding="cp1252") as f:
                 f.write(settings)
         self.stderr_path = os.path.join(self.workdir, "stderr.txt")
-        environment = _environment(session, env)
+        environment = _environment(session, env, self.workdir)
         command = [server_program(), *map(str, args)]
         if wrap:
             command = wrap(command)
@@ -324,7 +327,7 @@ class NativeServer:
 
 def run_server_to_end(session, workdir, args=(), input=None, env=None, timeout=15):
     """Runs tavrix-server in the folder until it ends by itself: (exit code, stderr)."""
-    environment = _environment(session, env)
+    environment = _environment(session, env, workdir)
     result = subprocess.run([server_program(), *map(str, args)], cwd=workdir, env=environment,
                             input=input, capture_output=True, timeout=timeout, check=False)
     return result.returncode, result.stderr.decode("utf-8", "replace")

@@ -14,8 +14,8 @@ import time
 import unittest
 
 from native_harness import (ACK, Device, NativeServer, PointerProbe, X11Session, ZenityDialogs,
-                            free_port, probe_program, run_server_to_end, settings_text,
-                            stop_process, wait_until)
+                            free_port, probe_program, run_server_to_end, server_program,
+                            settings_text, stop_process, wait_until)
 # The Wine suite's modules; only their classes' names are used here, so that discovery in
 # this folder doesn't collect the Wine tests themselves.
 import test_connection  # noqa: E402
@@ -99,9 +99,22 @@ class NativePasswordGate(NativeServing, test_connection.PasswordGate):
 
 class NativeOnePasswordTry(NativeServing, test_hostile.OnePasswordTry):
     def test_an_empty_password_accepts_nothing(self):
-        server = self.start_server(password="")
-        for line in (b"3000\n", b"3000:\n"):
-            self.refused_once(server, line)
+        # With protection on and no password the native server doesn't even listen: it says
+        # how to set one, and serves once that is done.
+        port = free_port()
+        server = NativeServer(self.session, settings_text(password="", port=port), port=port)
+        self.addCleanup(server.stop)
+        self.assertTrue(server.wait_for_line(lambda line: "--set-password" in line))
+        with self.assertRaises(OSError):
+            Device(port, timeout=1)
+        code, err = run_server_to_end(self.session, server.workdir, ["--set-password"],
+                                      input=b"later\n")
+        self.assertEqual(code, 0, err)
+        server.wait_listening()
+        device = self.connect(server)
+        device.read_line()
+        device.send(b"3000:later\n")
+        self.assertEqual(device.read_exact(9), ACK + b"1500\n")
 
 
 class Greeting(NativeTestCase):
@@ -114,17 +127,27 @@ class Greeting(NativeTestCase):
         # The name travels in the ANSI code page, as the Windows program sends it.
         self.assertEqual(self.connect(server).read_line(), b"1000:Caf\xe9 PC:1:1.0 PC\n")
 
-    def test_without_a_settings_file_the_user_name_and_protection_are_the_defaults(self):
+    def test_without_a_settings_file_it_uses_the_users_folder_and_waits_for_a_password(self):
         port = free_port()
         server = NativeServer(self.session, False, port=port, args=["--port", port])
         self.addCleanup(server.stop)
+        folder = os.path.join(server.workdir, "config", "tavrix-server")
+        self.assertTrue(server.wait_for_line(
+            lambda line: line == f"settings: {folder}/TavrixConfig.txt"))
+        self.assertTrue(server.wait_for_line(lambda line: "no password is set" in line))
+        # Set from anywhere, the password lands in the same folder, made for the user alone.
+        elsewhere = tempfile.mkdtemp(dir=self.session.root)
+        code, err = run_server_to_end(self.session, elsewhere, ["--set-password"],
+                                      input=b"pw\n", env={"XDG_CONFIG_HOME": os.path.dirname(
+                                          folder)})
+        self.assertEqual(code, 0, err)
+        self.assertEqual(os.stat(folder).st_mode & 0o777, 0o700)
         server.wait_listening()
         user = pwd.getpwuid(os.geteuid()).pw_name.encode()
         device = self.connect(server)
         self.assertEqual(device.read_line(), b"1000:" + user + b":1:1.0 PC\n")
-        # With protection on and no password, nothing opens the gate.
-        device.send(b"3000:\n")
-        self.assertEqual(device.read_exact(9), ACK + b"2000\n")
+        device.send(b"3000:pw\n")
+        self.assertEqual(device.read_exact(9), ACK + b"1500\n")
 
     def test_status_lines_follow_the_device(self):
         server = self.start_server(password="secret")
@@ -170,6 +193,8 @@ class Lifecycle(NativeTestCase):
         holder.bind(("0.0.0.0", port))
         holder.listen(1)
         workdir = tempfile.mkdtemp(dir=self.session.root)
+        with open(os.path.join(workdir, "TavrixConfig.txt"), "w", newline="") as f:
+            f.write(settings_text(port=port))
         code, err = run_server_to_end(self.session, workdir, ["--port", port])
         self.assertNotEqual(code, 0)
         self.assertIn(f"tavrix-server: port {port} in use", err)
@@ -237,6 +262,17 @@ class Lifecycle(NativeTestCase):
         self.assertEqual(code, 2)
         self.assertIn("usage:", err)
 
+    def test_version_and_help_need_no_display_and_touch_no_settings(self):
+        workdir = tempfile.mkdtemp(dir=self.session.root)
+        for option, expected in (("--version", r"tavrix-server \d+\.\d+\.\d+\n"),
+                                 ("--help", r"(?s)usage: .*--set-password.*--version")):
+            result = subprocess.run([server_program(), option], cwd=workdir, capture_output=True,
+                                    env={"PATH": os.environ["PATH"], "HOME": workdir},
+                                    timeout=15, check=False)
+            self.assertEqual(result.returncode, 0, option)
+            self.assertRegex(result.stdout.decode(), expected)
+        self.assertEqual(os.listdir(workdir), [])
+
 
 class SetPassword(NativeTestCase):
     def test_the_password_from_standard_input_is_stored_and_then_opens_the_gate(self):
@@ -277,7 +313,9 @@ class SetPassword(NativeTestCase):
                                       input="s\u00e9same\r\n".encode())
         self.assertEqual(code, 0, err)
         user = pwd.getpwuid(os.geteuid()).pw_name.encode()
-        with open(os.path.join(workdir, "TavrixConfig.txt"), "rb") as f:
+        # None in the working directory: the first one is made in the user's folder.
+        with open(os.path.join(workdir, "config", "tavrix-server", "TavrixConfig.txt"),
+                  "rb") as f:
             self.assertEqual(f.read(), user + b"\r\ns\xe9same\r\n1#1#0#1#0#0#1#12589#0")
 
     def test_an_empty_password_is_not_stored(self):
@@ -286,6 +324,8 @@ class SetPassword(NativeTestCase):
         self.assertEqual(code, 1)
         self.assertIn("nothing stored", err)
         self.assertFalse(os.path.exists(os.path.join(workdir, "TavrixConfig.txt")))
+        self.assertFalse(os.path.exists(
+            os.path.join(workdir, "config", "tavrix-server", "TavrixConfig.txt")))
 
 
 class NativeFiles(NativeServing):

@@ -51,6 +51,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
             result.setPassword = true;
         } else if (argument == "--help" || argument == "-h") {
             result.help = true;
+        } else if (argument == "--version") {
+            result.version = true;
         } else {
             result.error = "unknown option \"" + argument + "\"";
         }

@@ -1,5 +1,6 @@
 // tavrix-server: the native Linux server for X11 desktops, a console program.
 #include <fcntl.h>
+#include <glib.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -11,6 +12,8 @@
 
 #include "app/linux/CommandLine.h"
 #include "app/linux/ConsoleFrontEnd.h"
+#include "app/linux/SettingsFolder.h"
+#include "app/linux/Version.h"
 #include "net/DiagnosticLog.h"
 #include "platform/x11/Windows1252.h"
 #include "platform/x11/X11MainLoop.h"
@@ -65,8 +68,41 @@ int SetPassword() {
         Say(std::string("the password could not be stored in ") + kSettingsFileName);
         return 1;
     }
-    Say(std::string("password stored in ") + kSettingsFileName);
+    char* folder = getcwd(nullptr, 0);
+    Say(std::string("password stored in ") + (folder ? folder : ".") + "/" + kSettingsFileName);
+    std::free(folder);
     return 0;
+}
+
+// Protection on with no password stored lets no device in: rather than listen for devices it
+// can only refuse, the server says how to set one and waits until that is done.
+bool HasNoPassword() {
+    ServerSettings settings;
+    LoadSettingsFile(kSettingsFileName, settings);
+    return settings.passwordEnabled != 0 && settings.password.empty();
+}
+
+// False when the program was asked to end meanwhile.
+bool WaitForPassword(X11MainLoop& loop) {
+    if (!HasNoPassword()) return true;
+    Say("no password is set, so no device is served: set one with \"tavrix-server "
+        "--set-password\" (it reads the password from standard input); waiting for it");
+    bool ended = false;
+    const guint poll = g_timeout_add_seconds(
+        1,
+        [](gpointer data) -> gboolean {
+            if (HasNoPassword()) return G_SOURCE_CONTINUE;
+            static_cast<X11MainLoop*>(data)->Quit();
+            return G_SOURCE_REMOVE;
+        },
+        &loop);
+    loop.Run([&] {
+        ended = true;
+        g_source_remove(poll);
+        loop.Quit();
+    });
+    if (!ended) Say("a password is set");
+    return !ended;
 }
 
 int Serve(const CommandLine& command) {
@@ -91,6 +127,10 @@ int Serve(const CommandLine& command) {
             "pointer and keys only while one of them has the focus");
 
     X11MainLoop loop;
+    if (!WaitForPassword(loop)) {
+        Say("stopped");
+        return 0;
+    }
     DiagnosticLog log(OpenLog());
     X11Platform platform;
     CConsoleFrontEnd frontEnd(platform, log, stderr);
@@ -120,6 +160,17 @@ int main(int argc, char** argv) {
         std::fputs(kUsage, stdout);
         return 0;
     }
+    if (command.version) {
+        std::printf("tavrix-server %s\n", kVersion);
+        return 0;
+    }
+    std::string folder;
+    std::string error;
+    if (!EnterSettingsFolder(&folder, &error)) {
+        Say(error);
+        return 1;
+    }
     if (command.setPassword) return SetPassword();
+    Say("settings: " + folder + "/" + kSettingsFileName);
     return Serve(command);
 }
