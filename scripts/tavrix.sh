@@ -8,15 +8,18 @@
 #   scripts/tavrix.sh bench  set up, build, run the benchmarks in full
 #   scripts/tavrix.sh run-native  set up, build and run the native Linux server on this
 #                            X display
+#   scripts/tavrix.sh package  set up, build the release packages into dist/
 # Every build is a CMake preset (CMakePresets.json); its folder is build/<folder of the preset>.
 set -euo pipefail
 
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 BUILD="$ROOT/build"
+DIST="$ROOT/dist"
 PACKAGES=(cmake g++ make pkg-config libgtest-dev libbenchmark-dev clang libclang-rt-14-dev
           python3 xvfb iproute2 wine wine64 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
           libx11-dev libxtst-dev libglib2.0-dev libavahi-client-dev libavahi-glib-dev openbox
-          zenity xdotool x11-utils avahi-daemon avahi-utils dbus-daemon)
+          zenity xdotool x11-utils avahi-daemon avahi-utils dbus-daemon dpkg-dev lintian
+          mmdebstrap)
 NATIVE_SERVER="$BUILD/linux/src/tavrix-server"
 BENCH_PROGRAM="$BUILD/bench/tests/bench/tavrix_bench"
 E2E_BENCH="$ROOT/tests/bench/e2e_bench.py"
@@ -208,6 +211,23 @@ run_fuzzers() {  # log folder
     fi
 }
 
+# The Debian package of the native server, from the linux preset's build.
+build_debian_package() {
+    build_preset linux
+    rm -f "$DIST"/tavrix-server_*.deb
+    (cd "$BUILD/linux" && cpack -G DEB >/dev/null)
+    DEB_PACKAGE="$(ls "$DIST"/tavrix-server_*_amd64.deb)"
+}
+
+package() {
+    setup
+    mkdir -p "$DIST"
+    build_debian_package
+    (cd "$DIST" && sha256sum -- *.deb >SHA256SUMS)
+    log "built into $DIST:"
+    ls -l "$DIST"
+}
+
 run_tests() {
     setup
     local status=0 out="$BUILD/test-logs"
@@ -247,6 +267,13 @@ run_tests() {
     grep -aqE '^OK' "$out/x11.txt" || status=1
     count_results "$out/x11.txt"
 
+    log "the Debian package: lintian, and a clean Debian 12 root"
+    build_debian_package
+    (cd "$ROOT/tests/package" && TAVRIX_DEB="$DEB_PACKAGE" timeout 1200 \
+        python3 -m unittest discover -v) 2>&1 | tee "$out/package.txt" || status=1
+    grep -aqE '^OK' "$out/package.txt" || status=1
+    count_results "$out/package.txt"
+
     log "Windows builds and end-to-end tests under Wine"
     windows_under_wine
     (cd "$ROOT/tests/e2e" && timeout 1800 python3 -m unittest discover -v) 2>&1 |
@@ -270,7 +297,8 @@ run_tests() {
     return "$status"
 }
 
-# The native server on the user's own X session, its settings in ~/.tavrix-native.
+# The native server on the user's own X session, with its settings where the installed
+# program keeps them: ~/.config/tavrix-server (TAVRIX_NATIVE_HOME overrides).
 run_native() {
     setup
     build_preset linux
@@ -278,16 +306,18 @@ run_native() {
         echo "run-native drives your own X display, and DISPLAY is not set" >&2
         exit 1
     fi
-    local home="${TAVRIX_NATIVE_HOME:-$HOME/.tavrix-native}"
+    local home="${TAVRIX_NATIVE_HOME:-${XDG_CONFIG_HOME:-$HOME/.config}/tavrix-server}"
     # Settings hold the password: the folder is the user's alone.
     mkdir -p -m 700 "$home"
-    if [ ! -f "$home/TavrixConfig.txt" ]; then
+    cd "$home"
+    if [ ! -f TavrixConfig.txt ]; then
         local password
         password="$(new_password)"
-        printf '%s\n' "$password" | (cd "$home" && umask 077 && "$NATIVE_SERVER" --set-password)
-        log "the device's password is $password (shown this once; change it with: cd $home && $NATIVE_SERVER --set-password)"
+        # An empty file makes this folder the program's, wherever it is.
+        (umask 077 && : >TavrixConfig.txt)
+        printf '%s\n' "$password" | "$NATIVE_SERVER" --set-password
+        log "the device's password is $password (shown this once; change it with: $NATIVE_SERVER --set-password)"
     fi
-    cd "$home"
     exec "$NATIVE_SERVER" "$@"
 }
 
@@ -320,9 +350,10 @@ case "${1:-}" in
         shift
         run_native "$@"
         ;;
+    package) package ;;
     setup) setup ;;
     *)
-        echo "usage: $0 run|test|bench|run-native|setup" >&2
+        echo "usage: $0 run|test|bench|run-native|package|setup" >&2
         exit 2
         ;;
 esac
