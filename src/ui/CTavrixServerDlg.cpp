@@ -6,10 +6,12 @@
 #include <winsock2.h>
 
 #include <cstdio>
+#include <utility>
 #include <vector>
 
 #include "platform/win32/Win32Handles.h"
 #include "platform/win32/Win32Platform.h"
+#include "settings/LaunchAtLogin.h"
 #include "settings/SettingsFile.h"
 #include "ui/CPasswordProtectionConfirmation.h"
 #include "ui/WindowMessages.h"
@@ -19,6 +21,7 @@ namespace {
 
 constexpr UINT kTrayIconId = IDR_MAINFRAME;
 constexpr int kHostNameSize = 99;
+// In pixels at 100 % scaling.
 constexpr int kFontHeight = 18;
 constexpr char kUnknownAddress[] = "Unknown";
 constexpr char kIntegerPrompt[] = "Please enter an integer.";
@@ -35,10 +38,28 @@ ConnectionServerServices ServicesOf(Win32Platform& platform, IServerEvents& even
         platform.dnsSd,   log,    dispatcher};
 }
 
-HICON LoadSmallIcon(int id) {
+// The window's dots per inch: its monitor's under per-monitor awareness (Windows 10), the
+// system's before.
+UINT WindowDpi(HWND window) {
+    using GetDpiForWindowFunction = UINT(WINAPI*)(HWND);
+    static const auto getDpiForWindow =
+        reinterpret_cast<GetDpiForWindowFunction>(reinterpret_cast<void (*)()>(
+            GetProcAddress(GetModuleHandleA("user32.dll"), "GetDpiForWindow")));
+    if (getDpiForWindow) {
+        const UINT dpi = getDpiForWindow(window);
+        if (dpi != 0) return dpi;
+    }
+    const ScreenDcHandle screen(GetDC(nullptr));
+    const int dpi = screen ? GetDeviceCaps(screen.get(), LOGPIXELSY) : 0;
+    return dpi > 0 ? static_cast<UINT>(dpi) : USER_DEFAULT_SCREEN_DPI;
+}
+
+// Of the icon's sizes, the one drawn for the window's scaling, never stretched by the system.
+HICON LoadSmallIcon(HWND window, int id) {
+    const int size = MulDiv(GetSystemMetrics(SM_CXSMICON), static_cast<int>(WindowDpi(window)),
+                            static_cast<int>(WindowDpi(nullptr)));
     return static_cast<HICON>(LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id),
-                                         IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
-                                         GetSystemMetrics(SM_CYSMICON), LR_SHARED));
+                                         IMAGE_ICON, size, size, LR_SHARED));
 }
 
 std::string LoadResourceString(UINT id) {
@@ -100,21 +121,26 @@ void CTavrixServerDlg::AddSystemMenuItems() {
 void CTavrixServerDlg::SetWindowIcons() {
     SendMessageA(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
     SendMessageA(m_hWnd, WM_SETICON, ICON_SMALL,
-                 reinterpret_cast<LPARAM>(LoadSmallIcon(IDR_MAINFRAME)));
+                 reinterpret_cast<LPARAM>(LoadSmallIcon(m_hWnd, IDR_MAINFRAME)));
 }
 
 void CTavrixServerDlg::CreateFonts() {
-    auto make = [](int weight) {
-        return FontHandle(CreateFontA(kFontHeight, 0, 0, 0, weight, FALSE, FALSE, FALSE,
-                                      ANSI_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                                      DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, kStatusFontFace));
+    const int height =
+        MulDiv(kFontHeight, static_cast<int>(WindowDpi(m_hWnd)), USER_DEFAULT_SCREEN_DPI);
+    auto make = [height](int weight) {
+        return FontHandle(CreateFontA(height, 0, 0, 0, weight, FALSE, FALSE, FALSE, ANSI_CHARSET,
+                                      OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                                      DEFAULT_PITCH | FF_SWISS, kStatusFontFace));
     };
-    m_statusFont = make(FW_BOLD);
-    m_deviceFont = make(FW_NORMAL);
-    SendDlgItemMessageA(m_hWnd, IDC_STATUS, WM_SETFONT,
-                        reinterpret_cast<WPARAM>(m_statusFont.get()), TRUE);
-    SendDlgItemMessageA(m_hWnd, IDC_DEVICE_NAME, WM_SETFONT,
-                        reinterpret_cast<WPARAM>(m_deviceFont.get()), TRUE);
+    // The old fonts go only once the controls have the new ones.
+    FontHandle status = make(FW_BOLD);
+    FontHandle device = make(FW_NORMAL);
+    SendDlgItemMessageA(m_hWnd, IDC_STATUS, WM_SETFONT, reinterpret_cast<WPARAM>(status.get()),
+                        TRUE);
+    SendDlgItemMessageA(m_hWnd, IDC_DEVICE_NAME, WM_SETFONT, reinterpret_cast<WPARAM>(device.get()),
+                        TRUE);
+    m_statusFont = std::move(status);
+    m_deviceFont = std::move(device);
 }
 
 void CTavrixServerDlg::ShowHostAddress() {
@@ -182,6 +208,7 @@ std::string CTavrixServerDlg::GetDefaultServerName() {
 void CTavrixServerDlg::LoadSettings() {
     LoadSettingsFile(kSettingsFileName, m_settings);
     if (m_settings.serverName.empty()) m_settings.serverName = GetDefaultServerName();
+    AgreeWithStartupShortcut(m_settings, m_platform.startup);
     m_server.SetServerOn(m_settings.serverOn);
 }
 
@@ -206,7 +233,8 @@ bool CTavrixServerDlg::SetTrayIcon(DWORD operation, int iconId, const std::strin
     data.uID = kTrayIconId;
     data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     data.uCallbackMessage = kWmTrayNotify;
-    data.hIcon = LoadSmallIcon(iconId);
+    // The notification area is drawn at the system's scaling.
+    data.hIcon = LoadSmallIcon(nullptr, iconId);
     const std::string tip = TrayTip(stateWord);
     tip.copy(data.szTip, sizeof(data.szTip) - 1);
     return Shell_NotifyIconA(operation, &data) != FALSE;

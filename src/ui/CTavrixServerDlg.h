@@ -76,6 +76,7 @@ private:
     bool OnTimer(WPARAM wParam, LPARAM lParam);
     bool OnClose(WPARAM wParam, LPARAM lParam);
     bool OnSize(WPARAM wParam, LPARAM lParam);
+    bool OnDpiChanged(WPARAM wParam, LPARAM lParam);
     bool OnTrayNotify(WPARAM wParam, LPARAM lParam);
     bool OnDropConnection(WPARAM wParam, LPARAM lParam);
     bool OnHideToTray(WPARAM wParam, LPARAM lParam);
@@ -85,6 +86,7 @@ private:
     void OnApplyNamePort();
     void OnRevertToDefault();
     void OnPasswordCheckBox();
+    void OnLaunchAtLogin();
     void RenewAdvertisement();
     void PlayCommandsFromFile();
     void OnAbout();

@@ -5,6 +5,8 @@
 
 #include "net/CommandReplay.h"
 #include "platform/win32/Win32Handles.h"
+#include "platform/win32/Win32Platform.h"
+#include "settings/LaunchAtLogin.h"
 #include "ui/CTavrixAboutDlg.h"
 #include "ui/WindowMessages.h"
 #include "ui/resource.h"
@@ -22,6 +24,7 @@ const CTavrixServerDlg::MessageRow CTavrixServerDlg::kMessages[] = {
     {WM_TIMER, &CTavrixServerDlg::OnTimer},
     {WM_CLOSE, &CTavrixServerDlg::OnClose},
     {WM_SIZE, &CTavrixServerDlg::OnSize},
+    {WM_DPICHANGED, &CTavrixServerDlg::OnDpiChanged},
     {kWmTrayNotify, &CTavrixServerDlg::OnTrayNotify},
     {kWmDropConnection, &CTavrixServerDlg::OnDropConnection},
     {kWmHideToTray, &CTavrixServerDlg::OnHideToTray},
@@ -36,6 +39,7 @@ const CTavrixServerDlg::CommandRow CTavrixServerDlg::kCommands[] = {
     {IDC_BOUNCE_OFF_EDGES, &CTavrixServerDlg::SaveSettings},
     {IDC_ALERT_SOUND, &CTavrixServerDlg::SaveSettings},
     {IDC_VISIBLE_AT_LAUNCH, &CTavrixServerDlg::SaveSettings},
+    {IDC_LAUNCH_AT_LOGIN, &CTavrixServerDlg::OnLaunchAtLogin},
     {IDC_PASSWORD_ENABLED, &CTavrixServerDlg::OnPasswordCheckBox},
     {IDC_SET_PASSWORD, &CTavrixServerDlg::RenewAdvertisement},
     {IDC_PLAY_FROM_FILE, &CTavrixServerDlg::PlayCommandsFromFile},
@@ -94,6 +98,14 @@ bool CTavrixServerDlg::OnClose(WPARAM, LPARAM) {
     SetTrayIcon(NIM_DELETE, IDI_OFF, "OFF");
     EndDialog(IDCANCEL);
     return true;
+}
+
+// Moved to a monitor of another scaling: the system lays the dialog out anew, but the fonts
+// and the small icon it was given are the program's to renew.
+bool CTavrixServerDlg::OnDpiChanged(WPARAM, LPARAM) {
+    CreateFonts();
+    SetWindowIcons();
+    return false;
 }
 
 bool CTavrixServerDlg::OnSize(WPARAM wParam, LPARAM) {
@@ -159,6 +171,14 @@ void CTavrixServerDlg::OnRevertToDefault() {
 
 void CTavrixServerDlg::OnPasswordCheckBox() {
     m_logic.OnPasswordCheckBox();
+}
+
+void CTavrixServerDlg::OnLaunchAtLogin() {
+    UpdateData(true);
+    if (!ApplyLaunchAtLogin(m_settings, m_platform.startup))
+        CheckDlgButton(m_hWnd, IDC_LAUNCH_AT_LOGIN,
+                       m_settings.launchAtLogin != 0 ? BST_CHECKED : BST_UNCHECKED);
+    SaveSettings();
 }
 
 void CTavrixServerDlg::RenewAdvertisement() {

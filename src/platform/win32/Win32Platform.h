@@ -6,6 +6,7 @@
 #include "platform/win32/Win32PointerDevice.h"
 #include "platform/win32/Win32Services.h"
 #include "platform/win32/Win32Sockets.h"
+#include "platform/win32/Win32StartupShortcut.h"
 #include "platform/win32/Win32TestWindow.h"
 #include "platform/win32/Win32Timers.h"
 #include "platform/win32/Win32WindowSystem.h"
@@ -20,6 +21,7 @@ struct Win32Platform {
     Win32DnsSd dnsSd;
     Win32SystemInfo system;
     Win32FileSystem files;
+    Win32StartupShortcut startup;
     Win32PointerDevice pointer;
     Win32Keyboard keyboard;
     Win32AnsiCodePage codePage;

@@ -1,6 +1,6 @@
 """Draws the program's icons: a handheld with a signal arc, tinted by server state.
-Run from this folder; writes tavrix.ico (32 and 16 pixels) and the three 16-pixel tray
-icons."""
+Run from this folder; writes tavrix.ico and the three tray icons, each in the sizes that
+display scaling from 100 % to 200 % asks for, so that none is stretched."""
 
 import struct
 
@@ -60,7 +60,12 @@ GREEN = (40, 170, 70, 255)
 GREY = (140, 140, 140, 255)
 ORANGE = (240, 150, 30, 255)
 
-write_icon("tavrix.ico", [shape(32, BLUE, ORANGE), shape(16, BLUE, ORANGE)])
-write_icon("listening.ico", [shape(16, GREEN, GREEN)])
-write_icon("off.ico", [shape(16, GREY, GREY)])
-write_icon("connected.ico", [shape(16, BLUE, ORANGE)])
+# Small icons are 16 pixels at 100 %, 20, 24 and 32 at 125, 150 and 200 %; large ones 32
+# to 64.
+SMALL = (16, 20, 24, 32)
+LARGE = (32, 40, 48, 64)
+
+write_icon("tavrix.ico", [shape(n, BLUE, ORANGE) for n in sorted(set(SMALL + LARGE))])
+write_icon("listening.ico", [shape(n, GREEN, GREEN) for n in SMALL])
+write_icon("off.ico", [shape(n, GREY, GREY) for n in SMALL])
+write_icon("connected.ico", [shape(n, BLUE, ORANGE) for n in SMALL])
