@@ -93,8 +93,9 @@ stop_wine_runs() {
     local prefix
     for prefix in "$WINE_RUNS"/*/prefix; do
         [ -d "$prefix" ] || continue
-        WINEPREFIX="$prefix" timeout 30 "$WINESERVER_BIN" -k 2>/dev/null || true
-        WINEPREFIX="$prefix" timeout 30 "$WINESERVER_BIN" -w 2>/dev/null || true
+        # Wine keeps its server's socket under TMPDIR: the suites' one, to find it.
+        TMPDIR="$WINE_RUNS" WINEPREFIX="$prefix" timeout 30 "$WINESERVER_BIN" -k 2>/dev/null || true
+        TMPDIR="$WINE_RUNS" WINEPREFIX="$prefix" timeout 30 "$WINESERVER_BIN" -w 2>/dev/null || true
     done
     rm -rf "$WINE_RUNS"
     WINE_RUNS=""
