@@ -80,6 +80,30 @@ windows_under_wine() {
     export TAVRIX_PROBE_EXE="$WINDOWS_BUILD/tests/win32/TavrixProbe.exe"
 }
 
+# The Wine suites make their prefixes in a folder of this run's own. Whatever Wine still runs
+# there when they end (a suite cut short by its timeout has no clean-up of its own) is ended
+# on that prefix alone, by its wineserver, as this script exits.
+WINE_RUNS=""
+wine_runs_folder() {
+    if [ -z "$WINE_RUNS" ]; then
+        WINE_RUNS="$(mktemp -d "${TMPDIR:-/tmp}/tavrix-wine-runs.XXXXXX")"
+        trap stop_wine_runs EXIT
+    fi
+}
+
+stop_wine_runs() {
+    [ -n "$WINE_RUNS" ] || return 0
+    local prefix
+    for prefix in "$WINE_RUNS"/*/prefix; do
+        [ -d "$prefix" ] || continue
+        # Wine keeps its server's socket under TMPDIR: the suites' one, to find it.
+        TMPDIR="$WINE_RUNS" WINEPREFIX="$prefix" timeout 30 "$WINESERVER_BIN" -k 2>/dev/null || true
+        TMPDIR="$WINE_RUNS" WINEPREFIX="$prefix" timeout 30 "$WINESERVER_BIN" -w 2>/dev/null || true
+    done
+    rm -rf "$WINE_RUNS"
+    WINE_RUNS=""
+}
+
 has_bench_sources() {
     compgen -G "$ROOT/tests/bench/*.cpp" >/dev/null
 }
@@ -276,14 +300,15 @@ run_tests() {
 
     log "Windows builds and end-to-end tests under Wine"
     windows_under_wine
-    (cd "$ROOT/tests/e2e" && timeout 1800 python3 -m unittest discover -v) 2>&1 |
+    wine_runs_folder
+    (cd "$ROOT/tests/e2e" && TMPDIR="$WINE_RUNS" timeout 1800 python3 -m unittest discover -v) 2>&1 |
         tee "$out/e2e.txt" || status=1
     grep -aqE '^OK' "$out/e2e.txt" || status=1
     count_results "$out/e2e.txt"
 
     if [ -f "$E2E_BENCH" ]; then
         log "end-to-end benchmarks under Wine, quick pass"
-        if (cd "$ROOT" && timeout 900 python3 "$E2E_BENCH" --quick) 2>&1 |
+        if (cd "$ROOT" && TMPDIR="$WINE_RUNS" timeout 900 python3 "$E2E_BENCH" --quick) 2>&1 |
             tee "$out/e2e_bench.txt"; then
             PASSED=$((PASSED + 1))
         else
@@ -335,7 +360,8 @@ run_benchmarks() {
     if [ -f "$E2E_BENCH" ]; then
         log "end-to-end benchmarks under Wine"
         windows_under_wine
-        (cd "$ROOT" && python3 "$E2E_BENCH") || status=1
+        wine_runs_folder
+        (cd "$ROOT" && TMPDIR="$WINE_RUNS" python3 "$E2E_BENCH") || status=1
         ran=1
     fi
     [ "$ran" -eq 1 ] || log "no benchmarks in tests/bench yet"

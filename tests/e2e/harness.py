@@ -66,6 +66,7 @@ class WineSession:
         if cls._instance is None:
             cls._instance = WineSession()
             atexit.register(cls._instance.close)
+            _close_on_sigterm(cls._instance)
         return cls._instance
 
     def __init__(self):
@@ -74,7 +75,7 @@ class WineSession:
         self.root = tempfile.mkdtemp(prefix="tavrix-e2e-")
         self.prefix = os.path.join(self.root, "prefix")
         self.xvfb = None
-        self.display = self._start_display()
+        self._closed = False
         self.env = dict(os.environ)
         self.env.update({
             "WINEPREFIX": self.prefix,
@@ -82,13 +83,19 @@ class WineSession:
             "WINEDLLOVERRIDES": "mscoree,mshtml=",
             "WINELOADER": self.wine,
             "WINESERVER": self.wineserver,
-            "DISPLAY": self.display,
         })
-        self._run([self.wine, "wineboot", "-i"], timeout=180)
-        self._run([self.wineserver, "-w"], timeout=180)
-        # A crash must fail a test, not wait for someone to close a dialog.
-        self._run([self.wine, "reg", "add", r"HKCU\Software\Wine\WineDbg", "/v",
-                   "ShowCrashDialog", "/t", "REG_DWORD", "/d", "0", "/f"], timeout=60)
+        # A session that fails to start ends what it had started: no one else will.
+        try:
+            self.display = self._start_display()
+            self.env["DISPLAY"] = self.display
+            self._run([self.wine, "wineboot", "-i"], timeout=180)
+            self._run([self.wineserver, "-w"], timeout=180)
+            # A crash must fail a test, not wait for someone to close a dialog.
+            self._run([self.wine, "reg", "add", r"HKCU\Software\Wine\WineDbg", "/v",
+                       "ShowCrashDialog", "/t", "REG_DWORD", "/d", "0", "/f"], timeout=60)
+        except BaseException:
+            self.close()
+            raise
         self.drive_c = os.path.join(self.prefix, "drive_c")
         self._installed = set()
 
@@ -141,13 +148,34 @@ class WineSession:
         self._installed.add(target)
 
     def close(self):
+        """Ends every process of the prefix, Wine's own services (winedevice.exe) too, which
+        no test started by a pid, then the display."""
+        if self._closed:
+            return
+        self._closed = True
         try:
             self._run([self.wineserver, "-k"], timeout=30)
+            # -k only asks; the prefix goes once its wineserver has.
+            self._run([self.wineserver, "-w"], timeout=30)
         except (subprocess.TimeoutExpired, OSError):
             pass
         if self.xvfb:
             stop_process(self.xvfb)
         shutil.rmtree(self.root, ignore_errors=True)
+
+
+def _close_on_sigterm(session):
+    """A run cut short by SIGTERM (timeout(1)) skips atexit, and unittest would take a
+    SystemExit for a test's error and go on: the session is closed here, then the signal
+    ends the process as it would have."""
+    if signal.getsignal(signal.SIGTERM) != signal.SIG_DFL:
+        return
+
+    def close_and_end(signum, _frame):
+        session.close()
+        signal.signal(signum, signal.SIG_DFL)
+        os.kill(os.getpid(), signum)
+    signal.signal(signal.SIGTERM, close_and_end)
 
 
 def _is_32_bit(exe):

@@ -419,7 +419,7 @@ class TestWindowCommand(NativeTestCase):
             lambda: self.session.frame_geometry(window) == (120, 150, 400, 300), 5),
             self.session.frame_geometry(window))
         self.assertEqual(self.session.pointer(), (120, 150))
-        # A second one replaces the first (X may give it the same id).
+        # A second one replaces the first, at its own place.
         device.send(b"7777:40:60:1\n")
         device.expect_ack()
 

@@ -71,11 +71,15 @@ constexpr NamedCharacter kNamedCharacters[] = {
 // Control characters 1 to 26 are Ctrl with a letter, as Windows' layouts answer them.
 constexpr char32_t kLastControlLetter = 26;
 
-// How long a character stays on a spare key code after its last stroke: long enough for
-// every client to have looked the stroke up, short enough to leave the keymap as it was.
-constexpr guint kGiveBackDelayMs = 500;
-// Spare key codes lent at once; more distinct characters in a row reuse the oldest.
-constexpr size_t kMaxSpares = 8;
+// How long the spare key codes keep their characters after the last stroke through any of
+// them. A client translates a key event with the keymap as it is when it reads the event, not
+// as it was when the key was struck, and no reply tells when that was; a client that is busy
+// (a loaded machine) reads late, so the keymap stays as it is until typing has been quiet for
+// a while far longer than a client takes to read its events.
+constexpr guint kGiveBackDelayMs = 3000;
+// Spare key codes lent at once. Only more distinct characters than this within the quiet
+// time above reuse one before it, the one whose last stroke is the oldest.
+constexpr size_t kMaxSpares = 32;
 
 // X names its zero None, which hides the key without a name here.
 bool IsLayoutKey(Key key) {
@@ -289,13 +293,16 @@ void X11Keyboard::StrokeKey(Key key, bool press) {
 }
 
 // A key code that types the keysym for now: one that has it already, else one without any
-// keysym in the keymap, else the oldest one lent that no stroke holds. 0 when none is free.
+// keysym in the keymap, else the least recently struck one that no stroke holds. 0 when none
+// is free.
 uint8_t X11Keyboard::LendSpare(unsigned long keysym) {
-    for (SpareKey& spare : m_spares) {
-        if (spare.keysym == keysym) {
-            spare.held = true;
-            return spare.code;
-        }
+    for (auto spare = m_spares.begin(); spare != m_spares.end(); ++spare) {
+        if (spare->keysym != keysym) continue;
+        // The list runs from the least recently struck to the last.
+        const uint8_t code = spare->code;
+        m_spares.erase(spare);
+        m_spares.push_back(SpareKey{code, keysym, true});
+        return code;
     }
     Display* display = m_display.get();
     KeyCode code = 0;

@@ -6,6 +6,7 @@
 #include <glib-unix.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <thread>
@@ -52,13 +53,15 @@ std::vector<long> FrameExtents(Display* display, Window root, Window window) {
 
 }  // namespace
 
-X11TestWindow::X11TestWindow(int x, int y) {
-    if (!m_display) return;
-    Display* display = m_display.get();
+X11TestWindow::X11TestWindow(X11TestWindowFactory& owner, int x, int y) : m_owner(owner) {
+    if (!owner.Connect()) return;
+    const X11Display& connection = *owner.m_display;
+    Display* display = connection.get();
     const int screen = DefaultScreen(display);
-    m_window = XCreateSimpleWindow(display, m_display.Root(), x, y, kWidth, kHeight, 0,
+    m_window = XCreateSimpleWindow(display, connection.Root(), x, y, kWidth, kHeight, 0,
                                    BlackPixel(display, screen), BlackPixel(display, screen));
     if (m_window == None) return;
+    owner.m_windows.push_back(this);
     XStoreName(display, m_window, kTitle);
     const Atom utf8 = XInternAtom(display, "UTF8_STRING", False);
     XChangeProperty(display, m_window, XInternAtom(display, "_NET_WM_NAME", False), utf8, 8,
@@ -75,7 +78,7 @@ X11TestWindow::X11TestWindow(int x, int y) {
     XChangeProperty(display, m_window, XInternAtom(display, "_NET_WM_PID", False), XA_CARDINAL, 32,
                     PropModeReplace, reinterpret_cast<const unsigned char*>(&pid), 1);
     // As on Windows the size is the frame's: the window takes what the frame leaves.
-    const std::vector<long> frame = FrameExtents(display, m_display.Root(), m_window);
+    const std::vector<long> frame = FrameExtents(display, connection.Root(), m_window);
     const long width = frame.empty() ? kWidth : kWidth - frame[0] - frame[1];
     const long height = frame.empty() ? kHeight : kHeight - frame[2] - frame[3];
     if (width > 0 && height > 0) {
@@ -91,43 +94,69 @@ X11TestWindow::X11TestWindow(int x, int y) {
     hints.height = static_cast<int>(height > 0 ? height : kHeight);
     hints.win_gravity = NorthWestGravity;
     XSetWMNormalHints(display, m_window, &hints);
-    m_deleteWindow = XInternAtom(display, "WM_DELETE_WINDOW", False);
-    XSetWMProtocols(display, m_window, &m_deleteWindow, 1);
+    Atom deleteWindow = owner.m_deleteWindow;
+    XSetWMProtocols(display, m_window, &deleteWindow, 1);
     XMapWindow(display, m_window);
     XFlush(display);
-    m_source = g_unix_fd_add(ConnectionNumber(display), G_IO_IN, &X11TestWindow::OnEvents, this);
 }
 
 X11TestWindow::~X11TestWindow() {
-    if (m_source != 0) g_source_remove(m_source);
-    if (m_window != None) {
-        XDestroyWindow(m_display.get(), m_window);
-        XSync(m_display.get(), False);
-    }
+    if (m_window == None) return;
+    Close();
+    // The round trip may have read events of the other windows past the main loop's poll.
+    m_owner.HandleEvents();
 }
 
-gboolean X11TestWindow::OnEvents(gint, GIOCondition, gpointer self) {
-    static_cast<X11TestWindow*>(self)->HandleEvents();
+void X11TestWindow::Close() {
+    Display* display = m_owner.m_display->get();
+    XDestroyWindow(display, m_window);
+    XSync(display, False);
+    m_window = None;
+    auto& windows = m_owner.m_windows;
+    windows.erase(std::remove(windows.begin(), windows.end(), this), windows.end());
+}
+
+X11TestWindowFactory::~X11TestWindowFactory() {
+    if (m_source != 0) g_source_remove(m_source);
+}
+
+bool X11TestWindowFactory::Connect() {
+    if (m_display) return true;
+    auto display = std::make_unique<X11Display>();
+    if (!*display) return false;
+    m_display = std::move(display);
+    m_deleteWindow = XInternAtom(m_display->get(), "WM_DELETE_WINDOW", False);
+    m_source = g_unix_fd_add(ConnectionNumber(m_display->get()), G_IO_IN,
+                             &X11TestWindowFactory::OnEvents, this);
+    return true;
+}
+
+gboolean X11TestWindowFactory::OnEvents(gint, GIOCondition, gpointer self) {
+    static_cast<X11TestWindowFactory*>(self)->HandleEvents();
     return G_SOURCE_CONTINUE;
 }
 
-void X11TestWindow::HandleEvents() {
-    Display* display = m_display.get();
+void X11TestWindowFactory::HandleEvents() {
+    Display* display = m_display->get();
     while (XPending(display) > 0) {
         XEvent event = {};
         XNextEvent(display, &event);
-        const bool closeAsked = event.type == ClientMessage && event.xclient.window == m_window &&
-                                static_cast<Atom>(event.xclient.data.l[0]) == m_deleteWindow;
-        if (closeAsked) {
-            XDestroyWindow(display, m_window);
-            m_window = None;
-            XFlush(display);
+        if (event.type != ClientMessage ||
+            static_cast<Atom>(event.xclient.data.l[0]) != m_deleteWindow) {
+            continue;
+        }
+        for (X11TestWindow* window : m_windows) {
+            if (window->m_window != event.xclient.window) continue;
+            window->Close();
+            break;
         }
     }
 }
 
 std::unique_ptr<ITestWindow> X11TestWindowFactory::Create(int x, int y) {
-    auto window = std::make_unique<X11TestWindow>(x, y);
+    auto window = std::make_unique<X11TestWindow>(*this, x, y);
     if (!window->Valid()) return nullptr;
+    // Reading the frame's extents may have read events past the main loop's poll.
+    HandleEvents();
     return window;
 }
