@@ -77,6 +77,8 @@ windows_under_wine() {
     pick_wine
     export TAVRIX_WINE="$WINE" TAVRIX_WINESERVER="$WINESERVER_BIN"
     export TAVRIX_SERVER_EXE="$WINDOWS_BUILD/src/TavrixServer.exe"
+    # Both builds, for the tests that read a program file rather than run it.
+    export TAVRIX_SERVER_EXES="$BUILD/win32/src/TavrixServer.exe:$BUILD/win64/src/TavrixServer.exe"
     export TAVRIX_PROBE_EXE="$WINDOWS_BUILD/tests/win32/TavrixProbe.exe"
 }
 

@@ -1,5 +1,6 @@
 // Looks at the server's windows from outside, as the end-to-end tests need: reads and sets
-// the text of a control, reads a check box, clicks, posts messages, opens the tray menu.
+// the text of a control, reads a check box, clicks, posts messages, opens the tray menu,
+// lists the controls' places.
 // Windows are found by their exact title. Prints what it reads; exit code 3 when the window
 // or control is missing, 2 on bad arguments.
 #include <windows.h>
@@ -106,6 +107,39 @@ int TrayMenu(const Arguments& a) {
     return 0;
 }
 
+// One line a child control: id, visible (1 or 0), its rectangle in the dialog's client
+// coordinates, the width its text takes in its own font (0 for an edit or no text), its
+// style in hexadecimal and its class.
+int PrintRects(const Arguments& a) {
+    HWND window = a.At(2) ? FindWindowA(nullptr, a.At(2)) : nullptr;
+    if (!window) return kMissing;
+    for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        RECT rect = {};
+        GetWindowRect(child, &rect);
+        MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&rect), 2);
+        char className[64] = {};
+        GetClassNameA(child, className, sizeof(className));
+        char text[256] = {};
+        GetWindowTextA(child, text, sizeof(text));
+        SIZE extent = {};
+        const bool measured = std::strcmp(className, "Edit") != 0 && text[0] != '\0';
+        if (measured) {
+            HDC dc = GetDC(child);
+            const auto font = reinterpret_cast<HFONT>(SendMessageA(child, WM_GETFONT, 0, 0));
+            HGDIOBJ old = SelectObject(dc, font ? font : GetStockObject(DEFAULT_GUI_FONT));
+            GetTextExtentPoint32A(dc, text, static_cast<int>(std::strlen(text)), &extent);
+            SelectObject(dc, old);
+            ReleaseDC(child, dc);
+        }
+        std::printf("%d %d %ld %ld %ld %ld %ld %lx %s\n", GetDlgCtrlID(child),
+                    IsWindowVisible(child) ? 1 : 0, static_cast<long>(rect.left),
+                    static_cast<long>(rect.top), static_cast<long>(rect.right),
+                    static_cast<long>(rect.bottom), static_cast<long>(measured ? extent.cx : 0),
+                    static_cast<unsigned long>(GetWindowLongA(child, GWL_STYLE)), className);
+    }
+    return 0;
+}
+
 struct Command {
     const char* name;
     int (*run)(const Arguments&);
@@ -114,7 +148,7 @@ struct Command {
 const Command kCommands[] = {
     {"text", &PrintText},    {"settext", &SetText},      {"checked", &PrintChecked},
     {"click", &Click},       {"visible", &PrintVisible}, {"post", &Post},
-    {"traymenu", &TrayMenu},
+    {"traymenu", &TrayMenu}, {"rects", &PrintRects},
 };
 
 }  // namespace

@@ -59,9 +59,11 @@ bool SaveShortcut(const std::wstring& path) {
 
 }  // namespace
 
+// Created when missing, as a fresh profile may lack it.
 std::wstring Win32StartupShortcut::Path() {
     wchar_t folder[MAX_PATH] = {};
-    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_STARTUP, nullptr, SHGFP_TYPE_CURRENT, folder)))
+    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_STARTUP | CSIDL_FLAG_CREATE, nullptr,
+                                SHGFP_TYPE_CURRENT, folder)))
         return std::wstring();
     return std::wstring(folder) + kShortcutName;
 }
