@@ -77,6 +77,11 @@ constexpr char32_t kLastControlLetter = 26;
 // (a loaded machine) reads late, so the keymap stays as it is until typing has been quiet for
 // a while far longer than a client takes to read its events.
 constexpr guint kGiveBackDelayMs = 3000;
+// Between two changes of the spare keys' mapping. A client brings its copy of the keymap up
+// to date when it next looks a key up, and libX11 loses a second change that arrives while
+// it is doing so: that key then stays without a keysym for it. Spacing the changes gives
+// clients the time to take each one.
+constexpr gint64 kMappingSettleUs = 200 * 1000;
 // Spare key codes lent at once. Only more distinct characters than this within the quiet
 // time above reuse one before it, the one whose last stroke is the oldest.
 constexpr size_t kMaxSpares = 32;
@@ -329,9 +334,18 @@ uint8_t X11Keyboard::LendSpare(unsigned long keysym) {
     }
     // Both levels, so a Shift that happens to be down types the same character.
     KeySym syms[2] = {keysym, keysym};
-    XChangeKeyboardMapping(display, code, 2, syms, 1);
+    ChangeSpareMapping(code, 2, syms);
     m_spares.push_back(SpareKey{code, keysym, true});
     return code;
+}
+
+void X11Keyboard::ChangeSpareMapping(uint8_t code, int levels, unsigned long* keysyms) {
+    const gint64 since = g_get_monotonic_time() - m_lastMappingChange;
+    if (since >= 0 && since < kMappingSettleUs)
+        g_usleep(static_cast<gulong>(kMappingSettleUs - since));
+    XChangeKeyboardMapping(m_display.get(), code, levels, keysyms, 1);
+    XSync(m_display.get(), False);
+    m_lastMappingChange = g_get_monotonic_time();
 }
 
 void X11Keyboard::TypeUnmappedCharacter(char character) {
@@ -373,7 +387,7 @@ void X11Keyboard::GiveBackSpares(bool all) {
             ++spare;
             continue;
         }
-        XChangeKeyboardMapping(m_display.get(), spare->code, 1, &none, 1);
+        ChangeSpareMapping(spare->code, 1, &none);
         spare = m_spares.erase(spare);
     }
 }

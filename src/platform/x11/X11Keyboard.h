@@ -55,6 +55,10 @@ private:
     X11Display m_display;
     bool m_usable = false;
     std::vector<uint8_t> m_held;
+    void ChangeSpareMapping(uint8_t code, int levels, unsigned long* keysyms);
+
     std::vector<SpareKey> m_spares;
     guint m_giveBackSource = 0;
+    // When the spare keys' mapping last changed (GLib's monotonic microseconds).
+    gint64 m_lastMappingChange = 0;
 };
