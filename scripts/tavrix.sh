@@ -17,7 +17,7 @@ BUILD="$ROOT/build"
 DIST="$ROOT/dist"
 PACKAGES=(cmake g++ make pkg-config libgtest-dev libbenchmark-dev clang libclang-rt-14-dev
           python3 xvfb iproute2 wine wine64 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
-          libx11-dev libxtst-dev libglib2.0-dev libavahi-client-dev libavahi-glib-dev openbox
+          libx11-dev libx11-xcb-dev libxcb1-dev libxtst-dev libglib2.0-dev libavahi-client-dev libavahi-glib-dev openbox
           zenity xdotool x11-utils avahi-daemon avahi-utils dbus-daemon dpkg-dev lintian
           mmdebstrap)
 NATIVE_SERVER="$BUILD/linux/src/tavrix-server"

@@ -1,11 +1,13 @@
 #include "platform/x11/X11WindowSystem.h"
 
 #include <X11/Xatom.h>
+#include <X11/Xlib-xcb.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <glib.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <xcb/xcb.h>
 
 #include <algorithm>
 #include <chrono>
@@ -97,11 +99,6 @@ std::string HostName() {
     return name;
 }
 
-// The host part of a name before its domain.
-std::string ShortHostName(const std::string& name) {
-    return name.substr(0, name.find('.'));
-}
-
 bool ReadLink(const std::string& link, std::string* target) {
     char buffer[kImagePathSize] = {};
     const ssize_t length = readlink(link.c_str(), buffer, kImagePathSize - 1);
@@ -130,6 +127,30 @@ bool Spawn(std::vector<std::string> arguments, bool searchPath) {
     std::fprintf(stderr, "%s: %s\n", arguments[0].c_str(), error ? error->message : "not started");
     if (error) g_error_free(error);
     return false;
+}
+
+// The reply's value when it came with the type (any when 0) and format asked for; false
+// when the window is gone. present tells whether the property was there in that form.
+template <typename Take>
+bool TakeReply(xcb_connection_t* connection, xcb_get_property_cookie_t cookie, uint32_t type,
+               uint8_t format, bool* present, Take take) {
+    xcb_generic_error_t* error = nullptr;
+    const std::unique_ptr<xcb_get_property_reply_t, decltype(&std::free)> reply(
+        xcb_get_property_reply(connection, cookie, &error), &std::free);
+    std::free(error);
+    if (!reply) return false;
+    *present = reply->format == format && reply->type != XCB_ATOM_NONE &&
+               (type == XCB_GET_PROPERTY_TYPE_ANY || reply->type == type);
+    if (*present) {
+        take(xcb_get_property_value(reply.get()),
+             static_cast<size_t>(xcb_get_property_value_length(reply.get())), reply->type);
+    }
+    return true;
+}
+
+std::vector<uint32_t> Items(const void* value, size_t bytes) {
+    const auto* items = static_cast<const uint32_t*>(value);
+    return std::vector<uint32_t>(items, items + bytes / sizeof(uint32_t));
 }
 
 std::string ProgramName() {
@@ -206,6 +227,144 @@ bool X11WindowSystem::Listed(XId window) const {
         if (type == AtomOf(kTypeDock) || type == AtomOf(kTypeDesktop)) return false;
     }
     return !HasState(window, AtomOf(kStateSkipTaskbar));
+}
+
+// Every property the registry's rules ask about, for every window, with all requests sent
+// before the first reply is read: one wait for the X server instead of several a window.
+std::map<X11WindowSystem::XId, WindowFacts> X11WindowSystem::FetchFacts(
+    const std::vector<unsigned long>& windows) const {
+    std::map<XId, WindowFacts> facts;
+    if (!m_display) return facts;
+    xcb_connection_t* connection = XGetXCBConnection(m_display.get());
+    enum Asked {
+        kAskTypes,
+        kAskStates,
+        kAskTransient,
+        kAskUtf8Name,
+        kAskLegacyName,
+        kAskWmState,
+        kAskMachine,
+        kAskPid
+    };
+    struct Ask {
+        uint32_t property;
+        uint32_t type;
+        uint32_t longs;
+    };
+    const Ask asks[] = {
+        {static_cast<uint32_t>(AtomOf(kWindowType)), XCB_ATOM_ATOM, kMaxListItems},
+        {static_cast<uint32_t>(AtomOf(kState)), XCB_ATOM_ATOM, kMaxListItems},
+        {XCB_ATOM_WM_TRANSIENT_FOR, XCB_ATOM_WINDOW, 1},
+        {static_cast<uint32_t>(AtomOf(kName)), static_cast<uint32_t>(AtomOf(kUtf8String)),
+         kMaxTitleBytes / 4},
+        {XCB_ATOM_WM_NAME, XCB_GET_PROPERTY_TYPE_ANY, kMaxTitleBytes / 4},
+        {static_cast<uint32_t>(AtomOf(kWmState)), static_cast<uint32_t>(AtomOf(kWmState)), 2},
+        {XCB_ATOM_WM_CLIENT_MACHINE, XCB_ATOM_STRING, kMaxTitleBytes / 4},
+        {static_cast<uint32_t>(AtomOf(kPid)), XCB_ATOM_CARDINAL, 1},
+    };
+    constexpr size_t kAsks = sizeof(asks) / sizeof(asks[0]);
+    std::vector<xcb_get_property_cookie_t> cookies;
+    cookies.reserve(windows.size() * kAsks);
+    for (const unsigned long window : windows) {
+        for (const Ask& ask : asks) {
+            cookies.push_back(xcb_get_property(connection, 0, static_cast<xcb_window_t>(window),
+                                               ask.property, ask.type, 0, ask.longs));
+        }
+    }
+    for (size_t w = 0; w < windows.size(); ++w) {
+        WindowFacts& fact = facts[windows[w]];
+        bool exists = true;
+        bool ignored = false;
+        // Every reply is read, so that none is left waiting in the connection.
+        for (size_t a = 0; a < kAsks; ++a) {
+            const xcb_get_property_cookie_t cookie = cookies[w * kAsks + a];
+            const uint32_t type = asks[a].type;
+            bool read = false;
+            switch (static_cast<Asked>(a)) {
+                case kAskTypes:
+                    read = TakeReply(
+                        connection, cookie, type, 32, &ignored,
+                        [&](const void* v, size_t n, uint32_t) { fact.types = Items(v, n); });
+                    break;
+                case kAskStates:
+                    read = TakeReply(
+                        connection, cookie, type, 32, &ignored,
+                        [&](const void* v, size_t n, uint32_t) { fact.states = Items(v, n); });
+                    break;
+                case kAskTransient:
+                    read = TakeReply(connection, cookie, type, 32, &fact.hasTransientFor,
+                                     [&](const void* v, size_t n, uint32_t) {
+                                         const auto items = Items(v, n);
+                                         fact.transientFor = items.empty() ? 0 : items[0];
+                                     });
+                    break;
+                case kAskUtf8Name:
+                    read = TakeReply(connection, cookie, type, 8, &fact.hasUtf8Name,
+                                     [&](const void* v, size_t n, uint32_t) {
+                                         fact.utf8Name.assign(static_cast<const char*>(v), n);
+                                     });
+                    break;
+                case kAskLegacyName:
+                    // Of any type: it names the encoding.
+                    read = TakeReply(connection, cookie, type, 8, &fact.hasLegacyName,
+                                     [&](const void* v, size_t n, uint32_t encoding) {
+                                         fact.legacyName.assign(static_cast<const char*>(v), n);
+                                         fact.legacyNameEncoding = encoding;
+                                         fact.legacyNameFormat = 8;
+                                     });
+                    break;
+                case kAskWmState:
+                    read = TakeReply(connection, cookie, type, 32, &fact.hasWmState,
+                                     [&](const void* v, size_t n, uint32_t) {
+                                         const auto items = Items(v, n);
+                                         fact.hasWmState = !items.empty();
+                                         fact.wmState = items.empty() ? 0 : items[0];
+                                     });
+                    break;
+                case kAskMachine:
+                    read = TakeReply(connection, cookie, type, 8, &fact.hasClientMachine,
+                                     [&](const void* v, size_t n, uint32_t) {
+                                         fact.clientMachine.assign(static_cast<const char*>(v), n);
+                                     });
+                    break;
+                case kAskPid:
+                    read = TakeReply(connection, cookie, type, 32, &fact.hasPid,
+                                     [&](const void* v, size_t n, uint32_t) {
+                                         const auto items = Items(v, n);
+                                         fact.hasPid = !items.empty();
+                                         fact.pid = items.empty() ? 0 : items[0];
+                                     });
+                    break;
+            }
+            exists = exists && read;
+        }
+        fact.exists = exists;
+    }
+    return facts;
+}
+
+// A title in WM_NAME's own encoding (Latin-1, compound text, UTF-8), as Xlib converts it.
+std::string X11WindowSystem::LegacyTitle(const WindowFacts& facts) const {
+    if (!m_display || facts.legacyNameFormat != 8) return {};
+    XTextProperty name = {};
+    name.value = reinterpret_cast<unsigned char*>(const_cast<char*>(facts.legacyName.data()));
+    name.encoding = facts.legacyNameEncoding;
+    name.format = 8;
+    name.nitems = facts.legacyName.size();
+    char** list = nullptr;
+    int count = 0;
+    if (Xutf8TextPropertyToTextList(m_display.get(), &name, &list, &count) < Success || !list)
+        return {};
+    std::string utf8;
+    for (int i = 0; i < count; ++i) utf8 += list[i];
+    XFreeStringList(list);
+    return utf8;
+}
+
+const WindowAnswers* X11WindowSystem::Snapshot(WindowHandle window) const {
+    if (!m_inEnumeration) return nullptr;
+    const auto found = m_snapshot.find(window);
+    return found == m_snapshot.end() ? nullptr : &found->second;
 }
 
 void X11WindowSystem::SendToRoot(XId window, XId message, long data0, long data1, long data2,
@@ -324,25 +483,45 @@ void X11WindowSystem::EnumWindows(const std::function<bool(WindowHandle)>& visit
     if (clients.empty()) {
         clients = CardinalProperty(root, AtomOf(kClientList), XA_WINDOW, kMaxListItems);
     }
-    // The stacking list runs from the bottom up.
-    for (auto client = clients.rbegin(); client != clients.rend(); ++client) {
-        if (!Listed(*client)) continue;
-        if (!visit(*client)) return;
+    WindowFactsAtoms atoms;
+    atoms.typeDock = static_cast<uint32_t>(AtomOf(kTypeDock));
+    atoms.typeDesktop = static_cast<uint32_t>(AtomOf(kTypeDesktop));
+    atoms.stateSkipTaskbar = static_cast<uint32_t>(AtomOf(kStateSkipTaskbar));
+    atoms.stateHidden = static_cast<uint32_t>(AtomOf(kStateHidden));
+    m_snapshot.clear();
+    for (const auto& fact : FetchFacts(clients)) {
+        m_snapshot[fact.first] =
+            AnswerFromFacts(fact.second, atoms, m_hostName,
+                            [this](const WindowFacts& facts) { return LegacyTitle(facts); });
     }
+    // The registry's questions about these windows are answered from the snapshot while it
+    // visits them.
+    m_inEnumeration = true;
+    // The stacking list runs from the bottom up; a window gone meanwhile is passed over.
+    for (auto client = clients.rbegin(); client != clients.rend(); ++client) {
+        const WindowAnswers& answers = m_snapshot[*client];
+        if (!answers.exists || !answers.listed) continue;
+        if (!visit(*client)) break;
+    }
+    m_inEnumeration = false;
+    m_snapshot.clear();
 }
 
 WindowHandle X11WindowSystem::GetParent(WindowHandle window) {
+    if (const WindowAnswers* answers = Snapshot(window)) return answers->parent;
     Window owner = None;
     if (!m_display || !XGetTransientForHint(m_display.get(), window, &owner)) return 0;
     return owner;
 }
 
 bool X11WindowSystem::IsWindowVisible(WindowHandle window) {
+    if (const WindowAnswers* answers = Snapshot(window)) return answers->visible;
     const long state = WmState(window);
     return state == kNormalState || state == kIconicState;
 }
 
 std::string X11WindowSystem::GetWindowTextA(WindowHandle window) {
+    if (const WindowAnswers* answers = Snapshot(window)) return answers->title;
     std::string utf8;
     if (TextProperty(window, AtomOf(kName), AtomOf(kUtf8String), &utf8)) {
         return Utf8ToWindows1252(utf8);
@@ -362,11 +541,16 @@ std::string X11WindowSystem::GetWindowTextA(WindowHandle window) {
 }
 
 bool X11WindowSystem::HasChildWindow(WindowHandle window) {
+    if (const WindowAnswers* answers = Snapshot(window)) return answers->exists;
     XWindowAttributes attributes = {};
     return m_display && XGetWindowAttributes(m_display.get(), window, &attributes) != 0;
 }
 
 uint32_t X11WindowSystem::GetWindowThreadProcessId(WindowHandle window) {
+    if (const WindowAnswers* answers = Snapshot(window)) {
+        if (answers->processId != 0) m_windowsOfProcess[answers->processId].push_back(window);
+        return answers->processId;
+    }
     std::string machine;
     if (!TextProperty(window, XA_WM_CLIENT_MACHINE, XA_STRING, &machine)) return 0;
     // A process id means something only on the host that made the window.
@@ -395,6 +579,7 @@ WindowHandle X11WindowSystem::GetForegroundWindow() {
 }
 
 bool X11WindowSystem::IsIconic(WindowHandle window) {
+    if (const WindowAnswers* answers = Snapshot(window)) return answers->iconic;
     return WmState(window) == kIconicState || HasState(window, AtomOf(kStateHidden));
 }
 

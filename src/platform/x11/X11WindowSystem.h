@@ -5,6 +5,7 @@
 
 #include "platform/WindowSystem.h"
 #include "platform/x11/X11Display.h"
+#include "platform/x11/X11WindowFacts.h"
 
 // The application windows as the window manager lists them (EWMH), their processes, and
 // the actions on them, on a connection of its own; GUI thread only. A window is named by
@@ -69,6 +70,10 @@ private:
     bool Listed(XId window) const;
     void SendToRoot(XId window, XId message, long data0, long data1, long data2, long data3,
                     long data4);
+    std::map<XId, WindowFacts> FetchFacts(const std::vector<unsigned long>& windows) const;
+    std::string LegacyTitle(const WindowFacts& facts) const;
+    // The snapshot's answers for the window while an enumeration visits; null otherwise.
+    const WindowAnswers* Snapshot(WindowHandle window) const;
 
     X11Display m_display;
     std::vector<XId> m_atoms;
@@ -77,4 +82,7 @@ private:
     // the processes of each program.
     std::map<uint32_t, std::vector<XId>> m_windowsOfProcess;
     std::map<std::string, std::vector<uint32_t>> m_processesOfProgram;
+    // The windows of the enumeration under way.
+    std::map<XId, WindowAnswers> m_snapshot;
+    bool m_inEnumeration = false;
 };
