@@ -17,9 +17,9 @@ BUILD="$ROOT/build"
 DIST="$ROOT/dist"
 PACKAGES=(cmake g++ make pkg-config libgtest-dev libbenchmark-dev clang libclang-rt-14-dev
           python3 xvfb iproute2 wine wine64 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
-          libx11-dev libx11-xcb-dev libxcb1-dev libxtst-dev libglib2.0-dev libavahi-client-dev libavahi-glib-dev openbox
-          zenity xdotool x11-utils avahi-daemon avahi-utils dbus-daemon dpkg-dev lintian
-          mmdebstrap)
+          libx11-dev libx11-xcb-dev libxcb1-dev libxtst-dev libglib2.0-dev libavahi-client-dev
+          libavahi-glib-dev openbox zenity xdotool x11-utils avahi-daemon avahi-utils dbus-daemon
+          dpkg-dev lintian mmdebstrap)
 NATIVE_SERVER="$BUILD/linux/src/tavrix-server"
 BENCH_PROGRAM="$BUILD/bench/tests/bench/tavrix_bench"
 E2E_BENCH="$ROOT/tests/bench/e2e_bench.py"
