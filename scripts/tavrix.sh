@@ -320,8 +320,11 @@ run_tests() {
     grep -aqE '^OK' "$out/package.txt" || status=1
     count_results "$out/package.txt"
 
-    log "Windows builds and end-to-end tests under Wine"
+    log "Windows builds, their zips and installers, and end-to-end tests under Wine"
     windows_under_wine
+    build_windows_packages
+    write_checksums
+    export TAVRIX_DIST="$DIST"
     (cd "$ROOT/tests/e2e" && timeout 1800 python3 -m unittest discover -v) 2>&1 |
         tee "$out/e2e.txt" || status=1
     grep -aqE '^OK' "$out/e2e.txt" || status=1
