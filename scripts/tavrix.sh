@@ -250,6 +250,8 @@ build_windows_packages() {
         sed "s/@VERSION@/$version/g; s/\$/\r/" "$ROOT/packaging/windows/README.txt" \
             >"$stage/README.txt"
         sed 's/$/\r/' "$ROOT/LICENSE" >"$stage/LICENSE.txt"
+        # The installer records each file's time: the commit's, so a rebuild changes nothing.
+        touch -d "@$stamp" "$stage"/*
         name="TavrixServer-$version-$arch"
         python3 "$ROOT/packaging/windows/make_zip.py" "$DIST/$name.zip" "$name" "$stamp" \
             "$stage/TavrixServer.exe" "$stage/README.txt" "$stage/LICENSE.txt"
