@@ -8,7 +8,8 @@
 #   scripts/tavrix.sh bench  set up, build, run the benchmarks in full
 #   scripts/tavrix.sh run-native  set up, build and run the native Linux server on this
 #                            X display
-#   scripts/tavrix.sh package  set up, build the release packages into dist/
+#   scripts/tavrix.sh package  set up, build the release packages into dist/: the Debian
+#                            package, and a zip and an installer for each Windows build
 # Every build is a CMake preset (CMakePresets.json); its folder is build/<folder of the preset>.
 set -euo pipefail
 
@@ -19,7 +20,7 @@ PACKAGES=(cmake g++ make pkg-config libgtest-dev libbenchmark-dev clang libclang
           python3 xvfb iproute2 wine wine64 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
           libx11-dev libx11-xcb-dev libxcb1-dev libxtst-dev libglib2.0-dev libavahi-client-dev
           libavahi-glib-dev openbox zenity xdotool x11-utils avahi-daemon avahi-utils dbus-daemon
-          dpkg-dev lintian mmdebstrap)
+          dpkg-dev lintian mmdebstrap nsis p7zip-full)
 NATIVE_SERVER="$BUILD/linux/src/tavrix-server"
 BENCH_PROGRAM="$BUILD/bench/tests/bench/tavrix_bench"
 E2E_BENCH="$ROOT/tests/bench/e2e_bench.py"
@@ -245,11 +246,58 @@ build_debian_package() {
     DEB_PACKAGE="$(ls "$DIST"/tavrix-server_*_amd64.deb)"
 }
 
+project_version() {  # the one version of the project: CMakeLists.txt's project(VERSION)
+    sed -n 's/^project(TavrixServer VERSION \([0-9][0-9.]*\).*/\1/p' "$ROOT/CMakeLists.txt"
+}
+
+# For each Windows build, a zip for a portable copy and a per-user installer made by NSIS
+# from packaging/windows. The release builds are stripped (-s); a program with a symbol
+# table would be a debug build slipping out.
+build_windows_packages() {
+    build_windows
+    local version stamp arch build stage name
+    version="$(project_version)"
+    [ -n "$version" ] || { echo "no project VERSION in CMakeLists.txt" >&2; return 1; }
+    stamp="$(git -C "$ROOT" log -1 --format=%ct 2>/dev/null || echo 315532800)"
+    rm -f "$DIST"/TavrixServer-*-win32.zip "$DIST"/TavrixServer-*-win64.zip \
+        "$DIST"/TavrixServer-*-setup.exe
+    for arch in win32 win64; do
+        build="$BUILD/$arch"
+        if ! x86_64-w64-mingw32-nm "$build/src/TavrixServer.exe" 2>&1 | grep -q 'no symbols'
+        then
+            echo "$build/src/TavrixServer.exe is not stripped" >&2
+            return 1
+        fi
+        stage="$build/package"
+        rm -rf "$stage"
+        mkdir -p "$stage"
+        cp "$build/src/TavrixServer.exe" "$stage/"
+        # Notepad before Windows 10 shows LF-only text as one line.
+        sed "s/@VERSION@/$version/g; s/\$/\r/" "$ROOT/packaging/windows/README.txt" \
+            >"$stage/README.txt"
+        sed 's/$/\r/' "$ROOT/LICENSE" >"$stage/LICENSE.txt"
+        # The installer records each file's time: the commit's, so a rebuild changes nothing.
+        touch -d "@$stamp" "$stage"/*
+        name="TavrixServer-$version-$arch"
+        python3 "$ROOT/packaging/windows/make_zip.py" "$DIST/$name.zip" "$name" "$stamp" \
+            "$stage/TavrixServer.exe" "$stage/README.txt" "$stage/LICENSE.txt"
+        makensis -V2 -NOCD -DVERSION="$version" -DARCH="$arch" -DSTAGE="$stage" \
+            -DOUTFILE="$DIST/$name-setup.exe" "$ROOT/packaging/windows/TavrixServer.nsi"
+    done
+}
+
+write_checksums() {  # over every artifact in dist/
+    (cd "$DIST" && find . -maxdepth 1 -type f ! -name 'SHA256SUMS*' -printf '%P\n' |
+        LC_ALL=C sort | xargs -d '\n' sha256sum -- >SHA256SUMS.partial &&
+        mv SHA256SUMS.partial SHA256SUMS)
+}
+
 package() {
     setup
     mkdir -p "$DIST"
     build_debian_package
-    (cd "$DIST" && sha256sum -- *.deb >SHA256SUMS)
+    build_windows_packages
+    write_checksums
     log "built into $DIST:"
     ls -l "$DIST"
 }
@@ -300,8 +348,11 @@ run_tests() {
     grep -aqE '^OK' "$out/package.txt" || status=1
     count_results "$out/package.txt"
 
-    log "Windows builds and end-to-end tests under Wine"
+    log "Windows builds, their zips and installers, and end-to-end tests under Wine"
     windows_under_wine
+    build_windows_packages
+    write_checksums
+    export TAVRIX_DIST="$DIST"
     wine_runs_folder
     (cd "$ROOT/tests/e2e" && TMPDIR="$WINE_RUNS" timeout 1800 python3 -m unittest discover -v) 2>&1 |
         tee "$out/e2e.txt" || status=1

@@ -216,6 +216,27 @@ def built_program(name):
     return os.path.join(os.path.dirname(_env_path("TAVRIX_PROBE_EXE")), name)
 
 
+def wait_listening(process, port, timeout=30):
+    """Waits until the server process accepts devices on port; fails if it exits first."""
+    def accepting():
+        if process.poll() is not None:
+            raise AssertionError(f"server exited with {process.returncode}")
+        try:
+            # A call that leaves without a password counts as a refusal of its address:
+            # the probe calls from one that no test uses.
+            with socket.create_connection(("127.0.0.1", port), timeout=0.5,
+                                          source_address=(PROBE_ADDRESS, 0)) as probe:
+                probe.settimeout(2)
+                # The probe connection is a device too: wait for its hello, then leave.
+                probe.recv(256)
+            return True
+        except OSError:
+            return False
+    if not wait_until(accepting, timeout, interval=0.2):
+        raise AssertionError(f"server not listening on {port}")
+    time.sleep(0.3)  # let the server see the probe leave
+
+
 class ServerProcess:
     """One TavrixServer.exe in a working directory of its own, with its settings file.
 
@@ -273,23 +294,7 @@ class ServerProcess:
             return f.read()
 
     def wait_listening(self, timeout=30):
-        def accepting():
-            if self.process.poll() is not None:
-                raise AssertionError(f"server exited with {self.process.returncode}")
-            try:
-                # A call that leaves without a password counts as a refusal of its address:
-                # the probe calls from one that no test uses.
-                with socket.create_connection(("127.0.0.1", self.port), timeout=0.5,
-                                              source_address=(PROBE_ADDRESS, 0)) as probe:
-                    probe.settimeout(2)
-                    # The probe connection is a device too: wait for its hello, then leave.
-                    probe.recv(256)
-                return True
-            except OSError:
-                return False
-        if not wait_until(accepting, timeout, interval=0.2):
-            raise AssertionError(f"server not listening on {self.port}")
-        time.sleep(0.3)  # let the server see the probe leave
+        wait_listening(self.process, self.port, timeout)
 
     def stop(self):
         stop_process(self.process)
