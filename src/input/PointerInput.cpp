@@ -31,9 +31,8 @@ CPointerInput::~CPointerInput() {
 }
 
 void CPointerInput::MoveCursorBy(float dx, float dy) {
-    const ScreenPoint at = m_pointer.Position();
     // No clamping of our own: the system keeps the pointer on the screen.
-    m_pointer.MoveTo({at.x + TruncateToInt(dx), at.y + TruncateToInt(dy)});
+    m_pointer.MoveBy(TruncateToInt(dx), TruncateToInt(dy));
 }
 
 void CPointerInput::ButtonDown(int button) {

@@ -23,6 +23,12 @@ public:
     virtual ~IPointerDevice() = default;
     virtual ScreenPoint Position() = 0;
     virtual void MoveTo(ScreenPoint point) = 0;
+    // By the distance from where the pointer is; the system keeps it on the screen. Systems
+    // that can add the distance themselves spare the question where it is.
+    virtual void MoveBy(int dx, int dy) {
+        const ScreenPoint at = Position();
+        MoveTo({at.x + dx, at.y + dy});
+    }
     // A press or release at the pointer's position.
     virtual void Press(Button button) = 0;
     virtual void Release(Button button) = 0;

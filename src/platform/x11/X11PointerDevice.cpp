@@ -3,7 +3,15 @@
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 
+#include <algorithm>
+
 namespace {
+
+// Coordinates travel as 16-bit numbers: a larger one would wrap around to the other side
+// instead of stopping at the screen's edge.
+int ToWire(int value) {
+    return std::clamp(value, -32767, 32767);
+}
 
 // X's core buttons.
 constexpr unsigned int kLeft = 1;
@@ -115,7 +123,16 @@ void X11PointerDevice::MoveTo(ScreenPoint point) {
     const Use use(*this);
     if (!use.display()) return;
     // Screen -1 is the pointer's own; the server keeps it on the screen.
-    XTestFakeMotionEvent(use.display(), -1, point.x, point.y, CurrentTime);
+    XTestFakeMotionEvent(use.display(), -1, ToWire(point.x), ToWire(point.y), CurrentTime);
+    XFlush(use.display());
+}
+
+void X11PointerDevice::MoveBy(int dx, int dy) {
+    if (!m_usable) return;
+    const Use use(*this);
+    if (!use.display()) return;
+    // The server adds the distance to where the pointer is: no round trip to ask where.
+    XTestFakeRelativeMotionEvent(use.display(), ToWire(dx), ToWire(dy), CurrentTime);
     XFlush(use.display());
 }
 

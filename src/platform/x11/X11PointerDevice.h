@@ -17,6 +17,7 @@ public:
 
     ScreenPoint Position() override;
     void MoveTo(ScreenPoint point) override;
+    void MoveBy(int dx, int dy) override;
     void Press(Button button) override;
     void Release(Button button) override;
     ButtonChange SendRawButtonWord(uint32_t word) override;
