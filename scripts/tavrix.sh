@@ -4,7 +4,7 @@
 #   scripts/tavrix.sh run    set up, build, run the server under Wine
 #   scripts/tavrix.sh test   set up, build, run the unit tests (plain and sanitized), the
 #                            fuzzers, the benchmarks once briefly and the end-to-end tests of
-#                            the real program under Wine
+#                            the real program under Wine and of the native one on Xvfb
 #   scripts/tavrix.sh bench  set up, build, run the benchmarks in full
 #   scripts/tavrix.sh run-native  set up, build and run the native Linux server on this
 #                            X display
@@ -17,9 +17,9 @@ BUILD="$ROOT/build"
 DIST="$ROOT/dist"
 PACKAGES=(cmake g++ make pkg-config libgtest-dev libbenchmark-dev clang libclang-rt-14-dev
           python3 xvfb iproute2 wine wine64 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
-          libx11-dev libxtst-dev libglib2.0-dev libavahi-client-dev libavahi-glib-dev openbox
-          zenity xdotool x11-utils avahi-daemon avahi-utils dbus-daemon dpkg-dev lintian
-          mmdebstrap)
+          libx11-dev libxtst-dev libxcb1-dev libx11-xcb-dev libglib2.0-dev libavahi-client-dev
+          libavahi-glib-dev openbox zenity xdotool x11-utils avahi-daemon avahi-utils dbus-daemon
+          dpkg-dev lintian mmdebstrap)
 NATIVE_SERVER="$BUILD/linux/src/tavrix-server"
 BENCH_PROGRAM="$BUILD/bench/tests/bench/tavrix_bench"
 E2E_BENCH="$ROOT/tests/bench/e2e_bench.py"
@@ -104,6 +104,14 @@ stop_wine_runs() {
     done
     rm -rf "$WINE_RUNS"
     WINE_RUNS=""
+}
+
+# The native server, its probe X client and the benchmark's floor programs, from the linux
+# preset's build, where the end-to-end tests and benchmarks find them.
+native_programs() {
+    export TAVRIX_NATIVE_SERVER="$NATIVE_SERVER"
+    export TAVRIX_X11_PROBE="$BUILD/linux/tests/x11/tavrix-x11-probe"
+    export TAVRIX_NATIVE_FLOORS="$BUILD/linux/tests/x11"
 }
 
 has_bench_sources() {
@@ -286,8 +294,7 @@ run_tests() {
     build_preset linux
     test_preset linux "$out/linux.txt" || status=1
     count_results "$out/linux.txt"
-    export TAVRIX_NATIVE_SERVER="$NATIVE_SERVER"
-    export TAVRIX_X11_PROBE="$BUILD/linux/tests/x11/tavrix-x11-probe"
+    native_programs
     (cd "$ROOT/tests/x11" && timeout 1200 python3 -m unittest discover -v) 2>&1 |
         tee "$out/x11.txt" || status=1
     grep -aqE '^OK' "$out/x11.txt" || status=1
@@ -309,7 +316,8 @@ run_tests() {
     count_results "$out/e2e.txt"
 
     if [ -f "$E2E_BENCH" ]; then
-        log "end-to-end benchmarks under Wine, quick pass"
+        log "end-to-end benchmarks under Wine and of the native server on Xvfb, quick pass"
+        native_programs
         if (cd "$ROOT" && TMPDIR="$WINE_RUNS" timeout 900 python3 "$E2E_BENCH" --quick) 2>&1 |
             tee "$out/e2e_bench.txt"; then
             PASSED=$((PASSED + 1))
@@ -360,7 +368,9 @@ run_benchmarks() {
         fi
     fi
     if [ -f "$E2E_BENCH" ]; then
-        log "end-to-end benchmarks under Wine"
+        log "end-to-end benchmarks under Wine and of the native server on Xvfb"
+        build_preset linux
+        native_programs
         windows_under_wine
         wine_runs_folder
         (cd "$ROOT" && TMPDIR="$WINE_RUNS" python3 "$E2E_BENCH") || status=1
