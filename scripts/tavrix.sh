@@ -4,7 +4,7 @@
 #   scripts/tavrix.sh run    set up, build, run the server under Wine
 #   scripts/tavrix.sh test   set up, build, run the unit tests (plain and sanitized), the
 #                            fuzzers, the benchmarks once briefly and the end-to-end tests of
-#                            the real program under Wine
+#                            the real program under Wine and of the native one on Xvfb
 #   scripts/tavrix.sh bench  set up, build, run the benchmarks in full
 #   scripts/tavrix.sh run-native  set up, build and run the native Linux server on this
 #                            X display
@@ -105,6 +105,14 @@ stop_wine_runs() {
     done
     rm -rf "$WINE_RUNS"
     WINE_RUNS=""
+}
+
+# The native server, its probe X client and the benchmark's floor programs, from the linux
+# preset's build, where the end-to-end tests and benchmarks find them.
+native_programs() {
+    export TAVRIX_NATIVE_SERVER="$NATIVE_SERVER"
+    export TAVRIX_X11_PROBE="$BUILD/linux/tests/x11/tavrix-x11-probe"
+    export TAVRIX_NATIVE_FLOORS="$BUILD/linux/tests/x11"
 }
 
 has_bench_sources() {
@@ -334,8 +342,7 @@ run_tests() {
     build_preset linux
     test_preset linux "$out/linux.txt" || status=1
     count_results "$out/linux.txt"
-    export TAVRIX_NATIVE_SERVER="$NATIVE_SERVER"
-    export TAVRIX_X11_PROBE="$BUILD/linux/tests/x11/tavrix-x11-probe"
+    native_programs
     (cd "$ROOT/tests/x11" && timeout 1200 python3 -m unittest discover -v) 2>&1 |
         tee "$out/x11.txt" || status=1
     grep -aqE '^OK' "$out/x11.txt" || status=1
@@ -360,7 +367,8 @@ run_tests() {
     count_results "$out/e2e.txt"
 
     if [ -f "$E2E_BENCH" ]; then
-        log "end-to-end benchmarks under Wine, quick pass"
+        log "end-to-end benchmarks under Wine and of the native server on Xvfb, quick pass"
+        native_programs
         if (cd "$ROOT" && TMPDIR="$WINE_RUNS" timeout 900 python3 "$E2E_BENCH" --quick) 2>&1 |
             tee "$out/e2e_bench.txt"; then
             PASSED=$((PASSED + 1))
@@ -411,7 +419,9 @@ run_benchmarks() {
         fi
     fi
     if [ -f "$E2E_BENCH" ]; then
-        log "end-to-end benchmarks under Wine"
+        log "end-to-end benchmarks under Wine and of the native server on Xvfb"
+        build_preset linux
+        native_programs
         windows_under_wine
         wine_runs_folder
         (cd "$ROOT" && TMPDIR="$WINE_RUNS" python3 "$E2E_BENCH") || status=1
