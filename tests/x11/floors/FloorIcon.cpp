@@ -11,7 +11,7 @@
 #include <cstring>
 #include <string>
 
-#include "FloorServer.h"
+#include "XcbFloor.h"
 
 namespace {
 
@@ -156,11 +156,5 @@ int main(int argc, char** argv) {
     g_icon = atom->atom;
     free(atom);
     FloorServer server(HandleLine);
-    // Events the X server sends unasked are taken and dropped.
-    server.Watch(xcb_get_file_descriptor(g_connection), [] {
-        while (xcb_generic_event_t* event = xcb_poll_for_event(g_connection)) free(event);
-    });
-    const int result = RunFloor(argc, argv, server);
-    xcb_disconnect(g_connection);
-    return result;
+    return RunXcbFloor(argc, argv, server, g_connection);
 }

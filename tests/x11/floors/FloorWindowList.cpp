@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "FloorServer.h"
+#include "XcbFloor.h"
 
 namespace {
 
@@ -293,11 +293,5 @@ int main(int argc, char** argv) {
     char host[256] = {};
     if (gethostname(host, sizeof(host) - 1) == 0) g_hostName = host;
     FloorServer server(HandleLine);
-    // Events the X server sends unasked are taken and dropped.
-    server.Watch(xcb_get_file_descriptor(g_connection), [] {
-        while (xcb_generic_event_t* event = xcb_poll_for_event(g_connection)) free(event);
-    });
-    const int result = RunFloor(argc, argv, server);
-    xcb_disconnect(g_connection);
-    return result;
+    return RunXcbFloor(argc, argv, server, g_connection);
 }
