@@ -103,6 +103,17 @@ stop_wine_runs() {
         TMPDIR="$WINE_RUNS" WINEPREFIX="$prefix" timeout 30 "$WINESERVER_BIN" -k 2>/dev/null || true
         TMPDIR="$WINE_RUNS" WINEPREFIX="$prefix" timeout 30 "$WINESERVER_BIN" -w 2>/dev/null || true
     done
+    # A process that had lost its wineserver outlives -k: each one whose prefix lies here is
+    # ended by its own pid.
+    local environ pid
+    for environ in /proc/[0-9]*/environ; do
+        pid="${environ#/proc/}"
+        pid="${pid%/environ}"
+        [ "$pid" != "$$" ] || continue
+        if { tr '\0' '\n' <"$environ"; } 2>/dev/null | grep -q "^WINEPREFIX=$WINE_RUNS/"; then
+            kill -9 "$pid" 2>/dev/null || true
+        fi
+    done
     rm -rf "$WINE_RUNS"
     WINE_RUNS=""
 }

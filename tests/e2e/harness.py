@@ -159,9 +159,26 @@ class WineSession:
             self._run([self.wineserver, "-w"], timeout=30)
         except (subprocess.TimeoutExpired, OSError):
             pass
+        # A process that had lost its wineserver outlives -k; it is ended by its own pid.
+        kill_prefix_processes(self.prefix)
         if self.xvfb:
             stop_process(self.xvfb)
         shutil.rmtree(self.root, ignore_errors=True)
+
+
+def kill_prefix_processes(prefix):
+    """Ends every process that runs in the Wine prefix (its WINEPREFIX), by its pid."""
+    marker = b"WINEPREFIX=" + os.fsencode(prefix) + b"\0"
+    for entry in os.listdir("/proc"):
+        if not entry.isdigit() or int(entry) == os.getpid():
+            continue
+        try:
+            with open(f"/proc/{entry}/environ", "rb") as f:
+                if marker not in f.read() + b"\0":
+                    continue
+            os.kill(int(entry), signal.SIGKILL)
+        except OSError:
+            pass  # gone meanwhile, or not ours to read
 
 
 def _close_on_sigterm(session):
