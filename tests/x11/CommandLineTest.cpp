@@ -68,7 +68,7 @@ TEST(CommandLine, SetPasswordHelpAndVersionAreFlags) {
 TEST(SettingsFolder, TheWorkingDirectoryWinsThenXdgConfigHomeThenHome) {
     EXPECT_EQ(ChooseSettingsFolder(true, "/x", "/home/u"), ".");
     EXPECT_EQ(ChooseSettingsFolder(false, "/x", "/home/u"), "/x/tavrix-server");
-    // An empty or relative XDG_CONFIG_HOME is ignored, as the specification says.
+    // An empty or relative XDG_CONFIG_HOME names no folder and is passed over.
     for (const char* ignored : {"", "rel/dir"})
         EXPECT_EQ(ChooseSettingsFolder(false, ignored, "/home/u"), "/home/u/.config/tavrix-server");
     EXPECT_EQ(ChooseSettingsFolder(false, nullptr, "/home/u"), "/home/u/.config/tavrix-server");
