@@ -10,7 +10,7 @@
 #include <memory>
 
 #include "platform/AnsiCodePage.h"
-#include "platform/x11/X11Keysyms.h"
+#include "platform/common/Keysyms.h"
 
 namespace {
 

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 
+#include "platform/common/PointerWords.h"
+
 namespace {
 
 // Coordinates travel as 16-bit numbers: a larger one would wrap around to the other side
@@ -21,29 +23,6 @@ constexpr unsigned int kWheelAway = 4;
 constexpr unsigned int kWheelToward = 5;
 constexpr unsigned int kBack = 8;
 constexpr unsigned int kForward = 9;
-
-// A wheel click is one notch of a Windows wheel.
-constexpr int kWheelStep = 120;
-
-// The flag word of a Windows mouse event, as the device sends it raw.
-constexpr uint32_t kMove = 0x0001;
-constexpr uint32_t kAbsolute = 0x8000;
-// The X buttons' word names them in its high half, as a Windows X button message does.
-constexpr uint32_t kSecondXButton = 0x2;
-
-struct RawButton {
-    Button button;
-    unsigned int xButton;  // 0: an extra button, chosen by the word's high half
-    uint32_t press;
-    uint32_t release;
-};
-// In the order Windows carries out one event's flags.
-constexpr RawButton kRawButtons[] = {
-    {Button::Left, kLeft, 0x0002, 0x0004},
-    {Button::Right, kRight, 0x0008, 0x0010},
-    {Button::Middle, kMiddle, 0x0020, 0x0040},
-    {Button::Extra, 0, 0x0080, 0x0100},
-};
 
 unsigned int XButtonOf(Button button) {
     switch (button) {
@@ -90,14 +69,6 @@ X11PointerDevice::X11PointerDevice() : m_owner(std::this_thread::get_id()) {
     int major = 0;
     int minor = 0;
     m_usable = XTestQueryExtension(m_own.get(), &eventBase, &errorBase, &major, &minor) != False;
-}
-
-int X11PointerDevice::WheelClicks(int delta, int* carried) {
-    if ((delta > 0 && *carried < 0) || (delta < 0 && *carried > 0)) *carried = 0;
-    const long total = static_cast<long>(*carried) + delta;
-    const long clicks = total / kWheelStep;
-    *carried = static_cast<int>(total - clicks * kWheelStep);
-    return static_cast<int>(clicks);
 }
 
 ScreenPoint X11PointerDevice::Position() {
@@ -180,22 +151,17 @@ void X11PointerDevice::Release(Button button) {
 }
 
 ButtonChange X11PointerDevice::SendRawButtonWord(uint32_t word) {
-    // An absolute move in the word goes to its coordinates, which a raw word leaves at 0.
-    if ((word & kMove) && (word & kAbsolute)) MoveTo(ScreenPoint{0, 0});
-    const unsigned int extra = ((word >> 16) & kSecondXButton) ? kForward : kBack;
-    ButtonChange change;
-    for (const RawButton& raw : kRawButtons) {
-        for (const bool press : {true, false}) {
-            if (!(word & (press ? raw.press : raw.release))) continue;
-            if (raw.xButton == 0) {
-                ExtraButton(extra, press);
-            } else {
-                ButtonEvent(raw.xButton, press);
-            }
-            (press ? change.pressed : change.released) |= ButtonBit(raw.button);
+    const RawButtonSteps raw = DecodeRawButtonWord(word);
+    if (raw.moveToOrigin) MoveTo(ScreenPoint{0, 0});
+    for (int i = 0; i < raw.count; ++i) {
+        const RawButtonStep& step = raw.steps[i];
+        if (step.button == Button::Extra) {
+            ExtraButton(step.forward ? kForward : kBack, step.press);
+        } else {
+            ButtonEvent(XButtonOf(step.button), step.press);
         }
     }
-    return change;
+    return raw.change;
 }
 
 void X11PointerDevice::TurnWheelAt(ScreenPoint, int delta) {

@@ -23,10 +23,6 @@ public:
     ButtonChange SendRawButtonWord(uint32_t word) override;
     void TurnWheelAt(ScreenPoint point, int delta) override;
 
-    // Wheel clicks for a turn of delta, one per full step, the rest carried into the next
-    // turn (dropped when the direction changes); positive clicks turn away from the user.
-    static int WheelClicks(int delta, int* carried);
-
 private:
     // The connection for the calling thread, locked for as long as the holder lives.
     class Use;

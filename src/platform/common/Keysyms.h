@@ -1,9 +1,11 @@
 #pragma once
 
-// X's keysyms are unsigned longs; 0 is NoSymbol.
+#include <cstdint>
+
+// Keysyms as X and xkbcommon number them; 0 is none (NoSymbol).
 // The keysym that types a character: the code itself for Latin-1, X's older keysym where it
 // has one (EuroSign, the typographic quotes and dashes), otherwise the Unicode keysym.
 // NoSymbol for control characters.
-unsigned long KeysymOfCharacter(char32_t character);
+uint32_t KeysymOfCharacter(char32_t character);
 // Whether a keymap's keysym types the character (either of its two spellings).
-bool KeysymTypes(unsigned long keysym, char32_t character);
+bool KeysymTypes(uint32_t keysym, char32_t character);

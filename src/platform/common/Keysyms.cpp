@@ -1,15 +1,15 @@
-#include "platform/x11/X11Keysyms.h"
-
-#include <X11/X.h>
+#include "platform/common/Keysyms.h"
 
 namespace {
 
+constexpr uint32_t kNoSymbol = 0;
+
 // X offsets every code point above Latin-1 by this to make its Unicode keysym.
-constexpr KeySym kUnicodeKeysymBase = 0x01000000;
+constexpr uint32_t kUnicodeKeysymBase = 0x01000000;
 
 struct LegacyKeysym {
     char32_t character;
-    KeySym keysym;
+    uint32_t keysym;
 };
 // The characters of the Western European code page above Latin-1 that have a keysym of
 // their own; keymaps use these rather than the Unicode spelling.
@@ -45,17 +45,17 @@ bool IsLatin1Printable(char32_t character) {
 
 }  // namespace
 
-KeySym KeysymOfCharacter(char32_t character) {
+uint32_t KeysymOfCharacter(char32_t character) {
     if (IsLatin1Printable(character)) return character;
-    if (character < 0xA0 || character > 0x10FFFF) return NoSymbol;
+    if (character < 0xA0 || character > 0x10FFFF) return kNoSymbol;
     for (const LegacyKeysym& legacy : kLegacyKeysyms) {
         if (legacy.character == character) return legacy.keysym;
     }
     return kUnicodeKeysymBase | character;
 }
 
-bool KeysymTypes(KeySym keysym, char32_t character) {
-    const KeySym own = KeysymOfCharacter(character);
-    if (own == NoSymbol) return false;
+bool KeysymTypes(uint32_t keysym, char32_t character) {
+    const uint32_t own = KeysymOfCharacter(character);
+    if (own == kNoSymbol) return false;
     return keysym == own || keysym == (kUnicodeKeysymBase | character);
 }
