@@ -31,13 +31,6 @@ constexpr char kSaveFailed[] =
 // The settings file reads back at most this many characters of the name and the password.
 constexpr WPARAM kTextLimit = 98;
 
-ConnectionServerServices ServicesOf(Win32Platform& platform, IServerEvents& events,
-                                    DiagnosticLog& log, CCommandDispatcher& dispatcher) {
-    return ConnectionServerServices{
-        platform.sockets, events, platform.sound, platform.clock, platform.timers,
-        platform.dnsSd,   log,    dispatcher};
-}
-
 // The window's dots per inch: its monitor's under per-monitor awareness (Windows 10), the
 // system's before.
 UINT WindowDpi(HWND window) {
@@ -74,17 +67,9 @@ CTavrixServerDlg::CTavrixServerDlg(Win32Platform& platform, DiagnosticLog& log)
     : CDialog(IDD_TAVRIXSERVER_DIALOG),
       m_platform(platform),
       m_hIcon(LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME))),
-      m_pointerInput(platform.pointer, platform.windows, *this, platform.clock),
-      m_keyboardInput(platform.keyboard),
-      m_windowRegistry(platform.windows, platform.codePage, platform.clock, *this, m_server,
-                       m_modals),
-      m_fileExchange(platform.fileDialogs, platform.testWindows, platform.pointer, *this, m_server,
-                     m_modals),
-      m_executor(CommandParts{m_pointerInput, m_keyboardInput, m_windowRegistry, m_fileExchange}),
-      m_pDispatcher(std::make_unique<CCommandDispatcher>(
-          m_executor, static_cast<ISessionGate&>(*this), platform.sound)),
-      m_server(ServicesOf(platform, *this, log, *m_pDispatcher)),
-      m_logic(m_settings, m_server, m_executor, *this) {}
+      m_assembly(platform.Services(), m_settings, FrontEndHooks{*this, *this, *this, *this}, log),
+      m_server(m_assembly.Server()),
+      m_logic(m_assembly.Logic()) {}
 
 CTavrixServerDlg::~CTavrixServerDlg() = default;
 
@@ -213,7 +198,7 @@ void CTavrixServerDlg::LoadSettings() {
 }
 
 void CTavrixServerDlg::ApplySettings() {
-    ::ApplySettings(m_settings, m_executor, m_server, *m_pDispatcher);
+    m_assembly.ApplySettings();
 }
 
 void CTavrixServerDlg::SaveSettings() {

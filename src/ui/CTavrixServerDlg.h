@@ -4,19 +4,11 @@
 #include <memory>
 #include <string>
 
-#include "desktop/WindowRegistry.h"
-#include "input/FileExchange.h"
-#include "input/KeyboardInput.h"
-#include "input/PointerInput.h"
-#include "net/ConnectionServer.h"
 #include "net/ServerEvents.h"
 #include "platform/MainWindow.h"
 #include "platform/win32/Win32Handles.h"
-#include "protocol/CommandDispatcher.h"
-#include "protocol/CommandExecutor.h"
-#include "protocol/ModalNesting.h"
 #include "protocol/SessionGate.h"
-#include "settings/ServerDialogLogic.h"
+#include "settings/ServerAssembly.h"
 #include "settings/ServerSettings.h"
 #include "ui/CDialog.h"
 #include "ui/WinsockSession.h"
@@ -24,8 +16,8 @@
 class DiagnosticLog;
 struct Win32Platform;
 
-// The server's main window (template 129): owns the settings, the executor, the connection
-// server and the dispatcher, shows the server's state and lives in the notification area.
+// The server's main window (template 129): owns the settings and the server's assembly, shows the
+// server's state and lives in the notification area.
 class CTavrixServerDlg : public CDialog,
                          public IMainWindow,
                          private IServerEvents,
@@ -131,13 +123,7 @@ private:
     FontHandle m_deviceFont;
     // The parts reach the device through the server, which is built after them; they use it
     // only once the dialog runs.
-    CModalNesting m_modals;
-    CPointerInput m_pointerInput;
-    CKeyboardInput m_keyboardInput;
-    CWindowRegistry m_windowRegistry;
-    CFileExchange m_fileExchange;
-    CCommandExecutor m_executor;
-    std::unique_ptr<CCommandDispatcher> m_pDispatcher;
-    CConnectionServer m_server;
-    CServerDialogLogic m_logic;
+    CServerAssembly m_assembly;
+    CConnectionServer& m_server;
+    CServerDialogLogic& m_logic;
 };

@@ -1,4 +1,5 @@
 #pragma once
+#include "platform/PlatformServices.h"
 #include "platform/common/PacedSound.h"
 #include "platform/win32/Win32DnsSd.h"
 #include "platform/win32/Win32FileDialogs.h"
@@ -28,4 +29,9 @@ struct Win32Platform {
     Win32FileDialogs fileDialogs;
     Win32TestWindowFactory testWindows;
     Win32WindowSystem windows;
+
+    PlatformServices Services() {
+        return PlatformServices{sockets,  clock,    sound,       timers,      dnsSd,  pointer,
+                                keyboard, codePage, fileDialogs, testWindows, windows};
+    }
 };
