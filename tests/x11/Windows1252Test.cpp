@@ -3,7 +3,7 @@
 #include <string>
 
 #include "app/linux/ConsoleText.h"
-#include "platform/x11/Windows1252.h"
+#include "platform/common/Windows1252.h"
 #include "platform/x11/X11Services.h"
 
 namespace {

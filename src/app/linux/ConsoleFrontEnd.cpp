@@ -1,8 +1,8 @@
 #include "app/linux/ConsoleFrontEnd.h"
 
 #include "app/linux/ConsoleText.h"
+#include "app/linux/LinuxPlatform.h"
 #include "net/DiagnosticLog.h"
-#include "platform/x11/X11Platform.h"
 #include "settings/SettingsFile.h"
 #include "settings/StatusDisplay.h"
 
@@ -15,29 +15,14 @@ constexpr char kPortInUse[] = "Port in use";
 constexpr char kCantListen[] = "Can't listen";
 constexpr char kSaveFailed[] = "the settings could not be saved to TavrixConfig.txt";
 
-ConnectionServerServices ServicesOf(X11Platform& platform, IServerEvents& events,
-                                    DiagnosticLog& log, CCommandDispatcher& dispatcher) {
-    return ConnectionServerServices{
-        platform.sockets, events, platform.sound, platform.clock, platform.timers,
-        platform.dnsSd,   log,    dispatcher};
-}
-
 }  // namespace
 
-CConsoleFrontEnd::CConsoleFrontEnd(X11Platform& platform, DiagnosticLog& log, std::FILE* status)
+CConsoleFrontEnd::CConsoleFrontEnd(CLinuxPlatform& platform, DiagnosticLog& log, std::FILE* status)
     : m_platform(platform),
       m_status(status),
-      m_pointerInput(platform.pointer, platform.windows, *this, platform.clock),
-      m_keyboardInput(platform.keyboard),
-      m_windowRegistry(platform.windows, platform.codePage, platform.clock, *this, m_server,
-                       m_modals),
-      m_fileExchange(platform.fileDialogs, platform.testWindows, platform.pointer, *this, m_server,
-                     m_modals),
-      m_executor(CommandParts{m_pointerInput, m_keyboardInput, m_windowRegistry, m_fileExchange}),
-      m_pDispatcher(std::make_unique<CCommandDispatcher>(
-          m_executor, static_cast<ISessionGate&>(*this), platform.sound)),
-      m_server(ServicesOf(platform, *this, log, *m_pDispatcher)),
-      m_logic(m_settings, m_server, m_executor, *this) {}
+      m_assembly(platform.Services(), m_settings, FrontEndHooks{*this, *this, *this, *this}, log),
+      m_server(m_assembly.Server()),
+      m_logic(m_assembly.Logic()) {}
 
 CConsoleFrontEnd::~CConsoleFrontEnd() {
     for (const auto& timer : m_timers) m_platform.timers.Cancel(timer.second);
@@ -63,7 +48,7 @@ bool CConsoleFrontEnd::Start(const ConsoleOptions& options) {
     if (m_settings.serverName.empty()) m_settings.serverName = GetDefaultServerName();
     if (options.port > 0) m_settings.port = options.port;
     if (options.hasName) m_settings.serverName = options.name;
-    ::ApplySettings(m_settings, m_executor, m_server, *m_pDispatcher);
+    m_assembly.ApplySettings();
     m_server.SetServerOn(true);
     m_server.StartServer();
     UpdateStatusDisplay();
@@ -79,6 +64,10 @@ void CConsoleFrontEnd::Stop() {
     m_server.StopServer();
     m_server.DeregisterService();
     m_shownStatus.clear();
+}
+
+std::string CConsoleFrontEnd::DeviceName() const {
+    return m_logic.DeviceName();
 }
 
 void CConsoleFrontEnd::UpdateStatusDisplay() {
@@ -134,7 +123,7 @@ void CConsoleFrontEnd::ShowDeviceName(const std::string& name) {
 }
 
 void CConsoleFrontEnd::SaveSettings() {
-    ::ApplySettings(m_settings, m_executor, m_server, *m_pDispatcher);
+    m_assembly.ApplySettings();
     if (!SaveSettingsFile(kSettingsFileName, m_settings, m_platform.files)) Say(kSaveFailed);
 }
 

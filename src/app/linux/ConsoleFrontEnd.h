@@ -4,23 +4,15 @@
 #include <memory>
 #include <string>
 
-#include "desktop/WindowRegistry.h"
-#include "input/FileExchange.h"
-#include "input/KeyboardInput.h"
-#include "input/PointerInput.h"
-#include "net/ConnectionServer.h"
 #include "net/ServerEvents.h"
 #include "platform/MainWindow.h"
 #include "platform/Timers.h"
-#include "protocol/CommandDispatcher.h"
-#include "protocol/CommandExecutor.h"
-#include "protocol/ModalNesting.h"
 #include "protocol/SessionGate.h"
-#include "settings/ServerDialogLogic.h"
+#include "settings/ServerAssembly.h"
 #include "settings/ServerSettings.h"
 
 class DiagnosticLog;
-struct X11Platform;
+class CLinuxPlatform;
 
 // The program's settings for this run: the file's, and what the command line changes.
 struct ConsoleOptions {
@@ -31,15 +23,14 @@ struct ConsoleOptions {
     std::string name;
 };
 
-// The server without a window: owns the settings, the parts, the executor, the connection
-// server and the dispatcher, wired as the Windows dialog wires them, and says what happens
-// in status lines. It has no off switch: it listens for as long as it runs.
+// The server without a window: owns the settings and the server's assembly, and says what
+// happens in status lines. It has no off switch: it listens for as long as it runs.
 class CConsoleFrontEnd : public IMainWindow,
                          private IServerEvents,
                          private ISessionGate,
                          private IServerDialogView {
 public:
-    CConsoleFrontEnd(X11Platform& platform, DiagnosticLog& log, std::FILE* status);
+    CConsoleFrontEnd(CLinuxPlatform& platform, DiagnosticLog& log, std::FILE* status);
     ~CConsoleFrontEnd() override;
     CConsoleFrontEnd(const CConsoleFrontEnd&) = delete;
     CConsoleFrontEnd& operator=(const CConsoleFrontEnd&) = delete;
@@ -52,7 +43,7 @@ public:
     WindowHandle Handle() const override { return 0; }
     void PostHideToTray() override {}
     void ArmListTimer() override;
-    std::string DeviceName() const override { return m_logic.DeviceName(); }
+    std::string DeviceName() const override;
 
     // A status line, "tavrix-server: " and the text.
     void Say(const std::string& text);
@@ -76,7 +67,7 @@ private:
     void HideWindow() override {}
     std::string GetDefaultServerName() override;
 
-    X11Platform& m_platform;
+    CLinuxPlatform& m_platform;
     std::FILE* m_status;
     ServerSettings m_settings;
     std::string m_shownStatus;
@@ -85,13 +76,7 @@ private:
     std::map<unsigned, ITimers::TimerId> m_timers;
     std::map<uint32_t, ITimers::TimerId> m_posted;
     uint32_t m_nextPost = 0;
-    CModalNesting m_modals;
-    CPointerInput m_pointerInput;
-    CKeyboardInput m_keyboardInput;
-    CWindowRegistry m_windowRegistry;
-    CFileExchange m_fileExchange;
-    CCommandExecutor m_executor;
-    std::unique_ptr<CCommandDispatcher> m_pDispatcher;
-    CConnectionServer m_server;
-    CServerDialogLogic m_logic;
+    CServerAssembly m_assembly;
+    CConnectionServer& m_server;
+    CServerDialogLogic& m_logic;
 };

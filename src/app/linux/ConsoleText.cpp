@@ -1,6 +1,6 @@
 #include "app/linux/ConsoleText.h"
 
-#include "platform/x11/Windows1252.h"
+#include "platform/common/Windows1252.h"
 
 std::string PrintableText(const std::string& ansi) {
     std::string shown = ansi;

@@ -1,4 +1,4 @@
-// tavrix-server: the native Linux server for X11 desktops, a console program.
+// tavrix-server: the native Linux server for X11 and Wayland desktops, a console program.
 #include <fcntl.h>
 #include <glib.h>
 #include <signal.h>
@@ -12,12 +12,12 @@
 
 #include "app/linux/CommandLine.h"
 #include "app/linux/ConsoleFrontEnd.h"
+#include "app/linux/LinuxPlatform.h"
 #include "app/linux/SettingsFolder.h"
 #include "app/linux/Version.h"
 #include "net/DiagnosticLog.h"
-#include "platform/x11/Windows1252.h"
+#include "platform/common/Windows1252.h"
 #include "platform/x11/X11MainLoop.h"
-#include "platform/x11/X11Platform.h"
 #include "settings/SettingsFile.h"
 
 namespace {
@@ -37,11 +37,6 @@ std::FILE* OpenLog() {
     std::FILE* file = fdopen(fd, "wb");
     if (!file) close(fd);
     return file;
-}
-
-bool Set(const char* name) {
-    const char* value = std::getenv(name);
-    return value && *value;
 }
 
 // Stores the password read from standard input in the settings file, the rest kept.
@@ -114,25 +109,18 @@ int Serve(const CommandLine& command) {
         Say("the name is longer than " + std::to_string(kTextLineLimit) + " characters");
         return 2;
     }
-    if (!Set("DISPLAY")) {
-        Say("DISPLAY is not set: tavrix-server needs an X display to drive");
-        return 1;
-    }
-    if (!CanOpenDisplay()) {
-        Say(std::string("can't open the X display \"") + std::getenv("DISPLAY") + "\"");
-        return 1;
-    }
-    if (Set("WAYLAND_DISPLAY"))
-        Say("this is a Wayland session: the device reaches XWayland windows only, and the "
-            "pointer and keys only while one of them has the focus");
-
     X11MainLoop loop;
+    CLinuxPlatform platform;
+    if (!platform.Route().failure.empty()) {
+        Say(platform.Route().failure);
+        return 1;
+    }
+    for (const std::string& note : platform.Route().notes) Say(note);
     if (!WaitForPassword(loop)) {
         Say("stopped");
         return 0;
     }
     DiagnosticLog log(OpenLog());
-    X11Platform platform;
     CConsoleFrontEnd frontEnd(platform, log, stderr);
     if (!frontEnd.Start(options)) return 1;
     loop.Run([&] {

@@ -39,6 +39,27 @@ constexpr LegacyKeysym kLegacyKeysyms[] = {
     {0x2122, 0x0ac9},  // trademark
 };
 
+// By NamedKey, in its order: BackSpace, Tab, Return, Escape, space, Prior, Next, End, Home,
+// the arrows, F1 to F16, the XF86 volume keys, Shift_L, Control_L, Alt_L, Super_L.
+constexpr uint32_t kNamedKeysyms[] = {
+    0,          0xff08,     0xff09,     0xff0d, 0xff1b, 0x0020, 0xff55, 0xff56, 0xff57, 0xff50,
+    0xff51,     0xff52,     0xff53,     0xff54, 0xffbe, 0xffbf, 0xffc0, 0xffc1, 0xffc2, 0xffc3,
+    0xffc4,     0xffc5,     0xffc6,     0xffc7, 0xffc8, 0xffc9, 0xffca, 0xffcb, 0xffcc, 0xffcd,
+    0x1008ff12, 0x1008ff11, 0x1008ff13, 0xffe1, 0xffe3, 0xffe9, 0xffeb,
+};
+static_assert(sizeof(kNamedKeysyms) / sizeof(kNamedKeysyms[0]) ==
+                  static_cast<unsigned>(NamedKey::Win) + 1,
+              "one keysym for each named key");
+
+struct NamedCharacter {
+    char32_t character;
+    NamedKey key;
+};
+constexpr NamedCharacter kNamedCharacters[] = {
+    {'\b', NamedKey::Backspace}, {'\t', NamedKey::Tab},    {'\r', NamedKey::Enter},
+    {'\n', NamedKey::Enter},     {0x1B, NamedKey::Escape}, {' ', NamedKey::Space},
+};
+
 bool IsLatin1Printable(char32_t character) {
     return (character >= 0x20 && character < 0x7F) || (character >= 0xA0 && character <= 0xFF);
 }
@@ -58,4 +79,16 @@ bool KeysymTypes(uint32_t keysym, char32_t character) {
     const uint32_t own = KeysymOfCharacter(character);
     if (own == kNoSymbol) return false;
     return keysym == own || keysym == (kUnicodeKeysymBase | character);
+}
+
+uint32_t KeysymOfNamedKey(NamedKey key) {
+    const auto index = static_cast<unsigned>(key);
+    return index < sizeof(kNamedKeysyms) / sizeof(kNamedKeysyms[0]) ? kNamedKeysyms[index] : 0;
+}
+
+NamedKey NamedKeyOfCharacter(char32_t character) {
+    for (const NamedCharacter& named : kNamedCharacters) {
+        if (named.character == character) return named.key;
+    }
+    return NamedKey::None;
 }

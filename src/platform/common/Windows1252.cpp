@@ -1,4 +1,4 @@
-#include "platform/x11/Windows1252.h"
+#include "platform/common/Windows1252.h"
 
 #include <cstdint>
 

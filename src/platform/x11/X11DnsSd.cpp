@@ -8,7 +8,7 @@
 
 #include <vector>
 
-#include "platform/x11/Windows1252.h"
+#include "platform/common/Windows1252.h"
 
 namespace {
 

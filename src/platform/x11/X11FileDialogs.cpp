@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 
-#include "platform/x11/Windows1252.h"
+#include "platform/common/Windows1252.h"
 #include "platform/x11/X11Sockets.h"
 
 namespace {

@@ -14,63 +14,6 @@
 
 namespace {
 
-// The keysym of each named key, in the order of NamedKey.
-constexpr KeySym kNamedKeysyms[] = {
-    NoSymbol,
-    XK_BackSpace,
-    XK_Tab,
-    XK_Return,
-    XK_Escape,
-    XK_space,
-    XK_Prior,
-    XK_Next,
-    XK_End,
-    XK_Home,
-    XK_Left,
-    XK_Up,
-    XK_Right,
-    XK_Down,
-    XK_F1,
-    XK_F2,
-    XK_F3,
-    XK_F4,
-    XK_F5,
-    XK_F6,
-    XK_F7,
-    XK_F8,
-    XK_F9,
-    XK_F10,
-    XK_F11,
-    XK_F12,
-    XK_F13,
-    XK_F14,
-    XK_F15,
-    XK_F16,
-    XF86XK_AudioMute,
-    XF86XK_AudioLowerVolume,
-    XF86XK_AudioRaiseVolume,
-    XK_Shift_L,
-    XK_Control_L,
-    XK_Alt_L,
-    XK_Super_L,
-};
-static_assert(sizeof(kNamedKeysyms) / sizeof(kNamedKeysyms[0]) ==
-                  static_cast<size_t>(NamedKey::Win) + 1,
-              "one keysym per named key");
-
-struct NamedCharacter {
-    char32_t character;
-    NamedKey key;
-};
-// Characters that a named key types are answered by its name.
-constexpr NamedCharacter kNamedCharacters[] = {
-    {'\b', NamedKey::Backspace}, {'\t', NamedKey::Tab},    {'\r', NamedKey::Enter},
-    {'\n', NamedKey::Enter},     {0x1B, NamedKey::Escape}, {' ', NamedKey::Space},
-};
-
-// Control characters 1 to 26 are Ctrl with a letter, as Windows' layouts answer them.
-constexpr char32_t kLastControlLetter = 26;
-
 // How long the spare key codes keep their characters after the last stroke through any of
 // them. A client translates a key event with the keymap as it is when it reads the event, not
 // as it was when the key was struck, and no reply tells when that was; a client that is busy
@@ -228,12 +171,11 @@ CharacterKey X11Keyboard::KeyForCharacter(char character) {
     CharacterKey result;
     if (!m_usable) return result;
     const char32_t unicode = CharacterOf(character);
-    for (const NamedCharacter& named : kNamedCharacters) {
-        if (named.character == unicode) {
-            result.producible = true;
-            result.key = Key::Named(named.key);
-            return result;
-        }
+    const NamedKey named = NamedKeyOfCharacter(unicode);
+    if (named != NamedKey{}) {
+        result.producible = true;
+        result.key = Key::Named(named);
+        return result;
     }
     if (unicode >= 1 && unicode <= kLastControlLetter) {
         result = FindInKeymap(U'a' + unicode - 1);
@@ -254,7 +196,7 @@ void X11Keyboard::Stroke(uint8_t code, bool press) {
 }
 
 void X11Keyboard::StrokeNamed(NamedKey name, bool press) {
-    const KeySym keysym = kNamedKeysyms[static_cast<size_t>(name)];
+    const KeySym keysym = KeysymOfNamedKey(name);
     KeyCode code = XKeysymToKeycode(m_display.get(), keysym);
     if (code == 0) {
         // A modifier on a key code of its own would modify nothing.

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "platform/x11/Windows1252.h"
+#include "platform/common/Windows1252.h"
 
 namespace {
 

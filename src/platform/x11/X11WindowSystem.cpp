@@ -15,7 +15,7 @@
 #include <memory>
 #include <thread>
 
-#include "platform/x11/Windows1252.h"
+#include "platform/common/Windows1252.h"
 #include "platform/x11/X11IconBitmap.h"
 
 enum X11WindowSystem::AtomName : size_t {

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/common/Keysyms.h"
-#include "platform/x11/Windows1252.h"
+#include "platform/common/Windows1252.h"
 
 namespace {
 

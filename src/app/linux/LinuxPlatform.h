@@ -1,0 +1,62 @@
+#pragma once
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/linux/RouteChoice.h"
+#include "platform/PlatformServices.h"
+#include "platform/common/PacedSound.h"
+#include "platform/x11/X11DnsSd.h"
+#include "platform/x11/X11FileDialogs.h"
+#include "platform/x11/X11Keyboard.h"
+#include "platform/x11/X11PointerDevice.h"
+#include "platform/x11/X11Services.h"
+#include "platform/x11/X11Sockets.h"
+#include "platform/x11/X11TestWindow.h"
+#include "platform/x11/X11Timers.h"
+#include "platform/x11/X11WindowSystem.h"
+
+class CWaylandSession;
+class CWaylandPointer;
+class CWaylandKeyboard;
+class CWaylandWindowSystem;
+
+// The services of this desktop session, picked once at start: under Wayland the
+// compositor's own ways where it has them, X (XWayland's) for the rest. The GLib-based
+// services (sockets, timers, DNS-SD, sound, dialogs) serve every session alike.
+class CLinuxPlatform {
+public:
+    CLinuxPlatform();
+    ~CLinuxPlatform();
+    CLinuxPlatform(const CLinuxPlatform&) = delete;
+    CLinuxPlatform& operator=(const CLinuxPlatform&) = delete;
+
+    const RouteChoice& Route() const { return m_route; }
+    PlatformServices Services();
+
+    // The code page comes first: the keyboards convert text through it.
+    X11AnsiCodePage codePage;
+    X11SocketFactory sockets;
+    X11Clock clock;
+    X11Sound systemSound;
+    CPacedSound sound{systemSound, clock};
+    X11Timers timers;
+    X11DnsSd dnsSd;
+    X11SystemInfo system;
+    X11FileSystem files;
+    X11FileDialogs fileDialogs;
+
+private:
+    X11PointerDevice m_x11Pointer;
+    X11Keyboard m_x11Keyboard{codePage};
+    X11TestWindowFactory m_testWindows;
+    X11WindowSystem m_x11Windows;
+    std::unique_ptr<CWaylandSession> m_wayland;
+    std::unique_ptr<CWaylandPointer> m_waylandPointer;
+    std::unique_ptr<CWaylandKeyboard> m_waylandKeyboard;
+    std::unique_ptr<CWaylandWindowSystem> m_waylandWindows;
+    RouteChoice m_route;
+    IPointerDevice* m_pointer = nullptr;
+    IKeyboard* m_keyboard = nullptr;
+    IWindowSystem* m_windows = nullptr;
+};

@@ -1,0 +1,86 @@
+#pragma once
+#include <glib.h>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/Geometry.h"
+
+struct wl_display;
+struct wl_registry;
+struct wl_seat;
+struct wl_output;
+struct wl_keyboard;
+struct zwlr_virtual_pointer_manager_v1;
+struct zwp_virtual_keyboard_manager_v1;
+struct zwlr_foreign_toplevel_manager_v1;
+
+// One connection to the Wayland compositor ($WAYLAND_DISPLAY): the globals this server uses,
+// the outputs' extent and the seat's keymap, with the compositor's events read from the GLib
+// main loop. Requests may come from any thread (libwayland locks the connection); each
+// sender flushes.
+class CWaylandSession {
+public:
+    CWaylandSession();
+    ~CWaylandSession();
+    CWaylandSession(const CWaylandSession&) = delete;
+    CWaylandSession& operator=(const CWaylandSession&) = delete;
+
+    bool Connected() const { return m_display != nullptr; }
+    wl_display* Display() const { return m_display; }
+    wl_seat* Seat() const { return m_seat; }
+    zwlr_virtual_pointer_manager_v1* PointerManager() const { return m_pointerManager; }
+    zwp_virtual_keyboard_manager_v1* KeyboardManager() const { return m_keyboardManager; }
+    zwlr_foreign_toplevel_manager_v1* ToplevelManager() const { return m_toplevelManager; }
+    // The virtual pointer manager's version: 2 can tie a pointer to an output.
+    uint32_t PointerManagerVersion() const { return m_pointerManagerVersion; }
+
+    // The bounding box of the outputs in the compositor's space; empty before any output
+    // told its mode.
+    ScreenRect Extent() const;
+    // The text of the keymap the seat's keyboard announced at start; empty when the seat has
+    // no keyboard (a headless compositor).
+    const std::string& SeatKeymap() const { return m_seatKeymap; }
+
+    // Sends what is queued; false once the connection is lost.
+    bool Flush();
+    // Waits for the compositor to answer everything sent so far (start-up only).
+    bool Roundtrip();
+
+    // Called from the main loop when the connection is lost.
+    void OnLost(std::function<void()> lost) { m_onLost = std::move(lost); }
+
+    struct Output {
+        wl_output* output = nullptr;
+        uint32_t name = 0;
+        int x = 0;
+        int y = 0;
+        int width = 0;
+        int height = 0;
+        int scale = 1;
+    };
+
+private:
+    static void OnGlobal(void* data, wl_registry* registry, uint32_t name, const char* interface,
+                         uint32_t version);
+    static void OnGlobalRemove(void* data, wl_registry* registry, uint32_t name);
+    static gboolean OnReadable(gint fd, GIOCondition condition, gpointer data);
+    void ReadSeatKeymap();
+
+    wl_display* m_display = nullptr;
+    wl_registry* m_registry = nullptr;
+    wl_seat* m_seat = nullptr;
+    zwlr_virtual_pointer_manager_v1* m_pointerManager = nullptr;
+    uint32_t m_pointerManagerVersion = 0;
+    zwp_virtual_keyboard_manager_v1* m_keyboardManager = nullptr;
+    zwlr_foreign_toplevel_manager_v1* m_toplevelManager = nullptr;
+    std::vector<Output> m_outputs;
+    uint32_t m_seatCapabilities = 0;
+    std::string m_seatKeymap;
+    guint m_source = 0;
+    std::function<void()> m_onLost;
+
+    friend struct WaylandSessionListeners;
+};
