@@ -26,7 +26,7 @@ CLinuxPlatform::CLinuxPlatform() {
         facts.waylandConnected = m_wayland->Connected();
         facts.virtualPointer = m_wayland->PointerManager() != nullptr;
         facts.virtualKeyboard = m_wayland->KeyboardManager() != nullptr;
-        facts.foreignToplevels = m_wayland->ToplevelManager() != nullptr;
+        facts.foreignToplevels = m_wayland->HasToplevelManager();
     }
     m_route = ChooseRoute(facts);
 

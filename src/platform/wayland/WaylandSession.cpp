@@ -86,12 +86,9 @@ struct WaylandSessionListeners {
 namespace {
 
 const wl_output_listener kOutputListener = {
-    WaylandSessionListeners::OutputGeometry,
-    WaylandSessionListeners::OutputMode,
-    WaylandSessionListeners::OutputDone,
-    WaylandSessionListeners::OutputScale,
-    WaylandSessionListeners::OutputText,
-    WaylandSessionListeners::OutputText,
+    WaylandSessionListeners::OutputGeometry, WaylandSessionListeners::OutputMode,
+    WaylandSessionListeners::OutputDone,     WaylandSessionListeners::OutputScale,
+    WaylandSessionListeners::OutputText,     WaylandSessionListeners::OutputText,
 };
 const wl_seat_listener kSeatListener = {
     WaylandSessionListeners::SeatCapabilities,
@@ -129,7 +126,6 @@ CWaylandSession::~CWaylandSession() {
     for (const Output& output : m_outputs) wl_output_destroy(output.output);
     if (m_pointerManager) zwlr_virtual_pointer_manager_v1_destroy(m_pointerManager);
     if (m_keyboardManager) zwp_virtual_keyboard_manager_v1_destroy(m_keyboardManager);
-    if (m_toplevelManager) zwlr_foreign_toplevel_manager_v1_destroy(m_toplevelManager);
     if (m_seat) wl_seat_destroy(m_seat);
     wl_registry_destroy(m_registry);
     wl_display_flush(m_display);
@@ -159,10 +155,9 @@ void CWaylandSession::OnGlobal(void* data, wl_registry* registry, uint32_t name,
         self->m_keyboardManager = Bind<zwp_virtual_keyboard_manager_v1>(
             registry, name, &zwp_virtual_keyboard_manager_v1_interface, version, 1);
     } else if (kind == zwlr_foreign_toplevel_manager_v1_interface.name &&
-               !self->m_toplevelManager) {
-        self->m_toplevelManager = Bind<zwlr_foreign_toplevel_manager_v1>(
-            registry, name, &zwlr_foreign_toplevel_manager_v1_interface, version,
-            kToplevelManagerVersion);
+               self->m_toplevelGlobal == 0) {
+        self->m_toplevelGlobal = name;
+        self->m_toplevelVersion = version;
     }
 }
 
@@ -185,6 +180,13 @@ void CWaylandSession::ReadSeatKeymap() {
     } else {
         wl_keyboard_destroy(keyboard);
     }
+}
+
+zwlr_foreign_toplevel_manager_v1* CWaylandSession::BindToplevelManager() {
+    if (m_toplevelGlobal == 0) return nullptr;
+    return Bind<zwlr_foreign_toplevel_manager_v1>(m_registry, m_toplevelGlobal,
+                                                  &zwlr_foreign_toplevel_manager_v1_interface,
+                                                  m_toplevelVersion, kToplevelManagerVersion);
 }
 
 ScreenRect CWaylandSession::Extent() const {

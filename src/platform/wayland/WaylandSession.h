@@ -33,7 +33,10 @@ public:
     wl_seat* Seat() const { return m_seat; }
     zwlr_virtual_pointer_manager_v1* PointerManager() const { return m_pointerManager; }
     zwp_virtual_keyboard_manager_v1* KeyboardManager() const { return m_keyboardManager; }
-    zwlr_foreign_toplevel_manager_v1* ToplevelManager() const { return m_toplevelManager; }
+    bool HasToplevelManager() const { return m_toplevelGlobal != 0; }
+    // Binds the foreign toplevel list: the compositor announces every open toplevel right
+    // away, so the caller adds its listener before the next dispatch. Null when not offered.
+    zwlr_foreign_toplevel_manager_v1* BindToplevelManager();
     // The virtual pointer manager's version: 2 can tie a pointer to an output.
     uint32_t PointerManagerVersion() const { return m_pointerManagerVersion; }
 
@@ -75,7 +78,8 @@ private:
     zwlr_virtual_pointer_manager_v1* m_pointerManager = nullptr;
     uint32_t m_pointerManagerVersion = 0;
     zwp_virtual_keyboard_manager_v1* m_keyboardManager = nullptr;
-    zwlr_foreign_toplevel_manager_v1* m_toplevelManager = nullptr;
+    uint32_t m_toplevelGlobal = 0;
+    uint32_t m_toplevelVersion = 0;
     std::vector<Output> m_outputs;
     uint32_t m_seatCapabilities = 0;
     std::string m_seatKeymap;

@@ -114,15 +114,16 @@ void WaylandToplevelListeners::Created(void* data, zwlr_foreign_toplevel_manager
 
 CWaylandWindowSystem::CWaylandWindowSystem(CWaylandSession& session, IWindowSystem& fallback)
     : m_session(session), m_fallback(fallback) {
-    if (!session.ToplevelManager()) return;
-    zwlr_foreign_toplevel_manager_v1_add_listener(session.ToplevelManager(), &kManagerListener,
-                                                  this);
+    m_manager = session.BindToplevelManager();
+    if (!m_manager) return;
+    zwlr_foreign_toplevel_manager_v1_add_listener(m_manager, &kManagerListener, this);
     // The toplevels that are open now, each with its first state.
     session.Roundtrip();
 }
 
 CWaylandWindowSystem::~CWaylandWindowSystem() {
     for (auto& entry : m_toplevels) zwlr_foreign_toplevel_handle_v1_destroy(entry.second.handle);
+    if (m_manager) zwlr_foreign_toplevel_manager_v1_destroy(m_manager);
     m_session.Flush();
 }
 

@@ -7,6 +7,7 @@
 
 class CWaylandSession;
 struct zwlr_foreign_toplevel_handle_v1;
+struct zwlr_foreign_toplevel_manager_v1;
 
 // The application windows as the compositor's foreign toplevel list (wlroots) tells them:
 // title, app_id, and whether each is activated or minimized. A window's "process" is the
@@ -76,6 +77,7 @@ private:
 
     CWaylandSession& m_session;
     IWindowSystem& m_fallback;
+    zwlr_foreign_toplevel_manager_v1* m_manager = nullptr;
     // Keyed by handle number: 1, 2, ... in the order the toplevels came.
     std::map<WindowHandle, Toplevel> m_toplevels;
     WindowHandle m_nextHandle = 1;
