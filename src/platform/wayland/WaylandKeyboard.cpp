@@ -87,6 +87,13 @@ void CWaylandKeyboard::Stroke(uint32_t keycode, bool press) {
     zwp_virtual_keyboard_v1_key(
         m_keyboard, Now(), keycode - kXkbKeycodeOffset,
         press ? WL_KEYBOARD_KEY_STATE_PRESSED : WL_KEYBOARD_KEY_STATE_RELEASED);
+    // The compositor takes a virtual keyboard's modifiers from it, not from its keys.
+    const CWaylandKeymap::Modifiers modifiers = m_keymap.Strike(keycode, press);
+    if (!(modifiers == m_modifiers)) {
+        m_modifiers = modifiers;
+        zwp_virtual_keyboard_v1_modifiers(m_keyboard, modifiers.depressed, modifiers.latched,
+                                          modifiers.locked, modifiers.group);
+    }
     m_session.Flush();
     if (press) {
         m_held.push_back(keycode);

@@ -44,4 +44,5 @@ private:
     CWaylandKeymap m_keymap;
     zwp_virtual_keyboard_v1* m_keyboard = nullptr;
     std::vector<uint32_t> m_held;
+    CWaylandKeymap::Modifiers m_modifiers;
 };

@@ -53,9 +53,11 @@ CWaylandKeymap::CWaylandKeymap(const std::string& layoutText) {
     if (shift != XKB_MOD_INVALID) m_shiftMask = 1u << shift;
     FindLevelThree();
     FindSpares();
+    m_state = xkb_state_new(m_keymap);
 }
 
 CWaylandKeymap::~CWaylandKeymap() {
+    if (m_state) xkb_state_unref(m_state);
     if (m_keymap) xkb_keymap_unref(m_keymap);
     if (m_context) xkb_context_unref(m_context);
 }
@@ -125,6 +127,17 @@ bool CWaylandKeymap::Find(uint32_t keysym, uint32_t otherSpelling, Stroke* strok
         }
     }
     return found;
+}
+
+CWaylandKeymap::Modifiers CWaylandKeymap::Strike(uint32_t keycode, bool press) {
+    Modifiers modifiers;
+    if (!m_state) return modifiers;
+    xkb_state_update_key(m_state, keycode, press ? XKB_KEY_DOWN : XKB_KEY_UP);
+    modifiers.depressed = xkb_state_serialize_mods(m_state, XKB_STATE_MODS_DEPRESSED);
+    modifiers.latched = xkb_state_serialize_mods(m_state, XKB_STATE_MODS_LATCHED);
+    modifiers.locked = xkb_state_serialize_mods(m_state, XKB_STATE_MODS_LOCKED);
+    modifiers.group = xkb_state_serialize_layout(m_state, XKB_STATE_LAYOUT_EFFECTIVE);
+    return modifiers;
 }
 
 uint32_t CWaylandKeymap::Lend(uint32_t keysym, const std::vector<uint32_t>& held) {

@@ -5,6 +5,7 @@
 
 struct xkb_context;
 struct xkb_keymap;
+struct xkb_state;
 
 // The keymap the virtual keyboard uploads: the user's layout as it is, and on the key codes
 // the layout leaves empty, the keysyms the device types that the layout has no key for. Each
@@ -34,6 +35,21 @@ public:
     // The key that sets the third level's modifier; 0 when the layout has none.
     uint32_t LevelThreeKey() const { return m_levelThreeKey; }
 
+    // The modifier state as a keyboard with this layout leaves it.
+    struct Modifiers {
+        uint32_t depressed = 0;
+        uint32_t latched = 0;
+        uint32_t locked = 0;
+        uint32_t group = 0;
+        bool operator==(const Modifiers& other) const {
+            return depressed == other.depressed && latched == other.latched &&
+                   locked == other.locked && group == other.group;
+        }
+    };
+    // A key went down or up: the modifiers after it. A virtual keyboard's keys change no
+    // modifier in the compositor; its owner says them.
+    Modifiers Strike(uint32_t keycode, bool press);
+
     // A spare key code that types the keysym: the one lent for it before, else a free one,
     // else the least recently lent one not in held. 0 when there is none.
     uint32_t Lend(uint32_t keysym, const std::vector<uint32_t>& held);
@@ -57,6 +73,7 @@ private:
 
     xkb_context* m_context = nullptr;
     xkb_keymap* m_keymap = nullptr;
+    xkb_state* m_state = nullptr;
     std::string m_base;
     uint32_t m_shiftMask = 0;
     uint32_t m_levelThreeMask = 0;
