@@ -1,4 +1,5 @@
 #pragma once
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -20,13 +21,20 @@ class CWaylandSession;
 class CWaylandPointer;
 class CWaylandKeyboard;
 class CWaylandWindowSystem;
+class CPortalSession;
+class CPortalPointer;
+class CPortalKeyboard;
+
+// Where the desktop portal's restore token is kept, beside the settings.
+constexpr char kPortalTokenFileName[] = "TavrixPortalToken.txt";
 
 // The services of this desktop session, picked once at start: under Wayland the
 // compositor's own ways where it has them, X (XWayland's) for the rest. The GLib-based
 // services (sockets, timers, DNS-SD, sound, dialogs) serve every session alike.
 class CLinuxPlatform {
 public:
-    CLinuxPlatform();
+    // say gets what the session's route tells later (the portal's answer), one line each.
+    explicit CLinuxPlatform(std::function<void(const std::string&)> say);
     ~CLinuxPlatform();
     CLinuxPlatform(const CLinuxPlatform&) = delete;
     CLinuxPlatform& operator=(const CLinuxPlatform&) = delete;
@@ -55,6 +63,9 @@ private:
     std::unique_ptr<CWaylandPointer> m_waylandPointer;
     std::unique_ptr<CWaylandKeyboard> m_waylandKeyboard;
     std::unique_ptr<CWaylandWindowSystem> m_waylandWindows;
+    std::unique_ptr<CPortalSession> m_portal;
+    std::unique_ptr<CPortalPointer> m_portalPointer;
+    std::unique_ptr<CPortalKeyboard> m_portalKeyboard;
     RouteChoice m_route;
     IPointerDevice* m_pointer = nullptr;
     IKeyboard* m_keyboard = nullptr;

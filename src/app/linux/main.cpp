@@ -110,7 +110,7 @@ int Serve(const CommandLine& command) {
         return 2;
     }
     X11MainLoop loop;
-    CLinuxPlatform platform;
+    CLinuxPlatform platform(Say);
     if (!platform.Route().failure.empty()) {
         Say(platform.Route().failure);
         return 1;

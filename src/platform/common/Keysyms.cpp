@@ -1,5 +1,7 @@
 #include "platform/common/Keysyms.h"
 
+#include "platform/AnsiCodePage.h"
+
 namespace {
 
 constexpr uint32_t kNoSymbol = 0;
@@ -91,4 +93,12 @@ NamedKey NamedKeyOfCharacter(char32_t character) {
         if (named.character == character) return named.key;
     }
     return NamedKey::None;
+}
+
+char32_t CharacterOfByte(const IAnsiCodePage& codePage, char byte) {
+    const char text[2] = {byte, '\0'};
+    char16_t units[2] = {};
+    if (codePage.ToUtf16(text, units, 2) != 2) return 0;
+    // The code page's characters all lie in the basic plane.
+    return units[0];
 }

@@ -4,6 +4,8 @@
 
 #include "platform/Keyboard.h"
 
+class IAnsiCodePage;
+
 // Keysyms as X and xkbcommon number them; 0 is none (NoSymbol).
 // The keysym that types a character: the code itself for Latin-1, X's older keysym where it
 // has one (EuroSign, the typographic quotes and dashes), otherwise the Unicode keysym.
@@ -21,3 +23,6 @@ NamedKey NamedKeyOfCharacter(char32_t character);
 
 // Control characters 1 to 26 are Ctrl with a letter, as Windows' layouts answer them.
 constexpr char32_t kLastControlLetter = 26;
+
+// The character of a byte of the ANSI code page; 0 when it has none.
+char32_t CharacterOfByte(const IAnsiCodePage& codePage, char byte);

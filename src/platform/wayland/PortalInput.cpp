@@ -12,28 +12,6 @@ namespace {
 
 constexpr uint32_t kVerticalAxis = 0;
 
-// Control characters 1 to 26 are Ctrl with a letter, as Windows' layouts answer them.
-constexpr char32_t kLastControlLetter = 26;
-
-// The characters a named key types, as the other platforms answer them.
-NamedKey NamedKeyOf(char32_t character) {
-    switch (character) {
-        case U'\b':
-            return NamedKey::Backspace;
-        case U'\t':
-            return NamedKey::Tab;
-        case U'\r':
-        case U'\n':
-            return NamedKey::Enter;
-        case 0x1B:
-            return NamedKey::Escape;
-        case U' ':
-            return NamedKey::Space;
-        default:
-            return NamedKey::None;
-    }
-}
-
 }  // namespace
 
 ScreenPoint CPortalPointer::Position() {
@@ -122,19 +100,11 @@ void CPortalPointer::TurnWheelAt(ScreenPoint point, int delta) {
     if (clicks != 0) m_session.NotifyPointerAxisDiscrete(kVerticalAxis, -clicks);
 }
 
-char32_t CPortalKeyboard::CharacterOf(char character) const {
-    const char text[2] = {character, '\0'};
-    char16_t units[2] = {};
-    if (m_codePage.ToUtf16(text, units, 2) != 2) return 0;
-    // The code page's characters all lie in the basic plane.
-    return units[0];
-}
-
 CharacterKey CPortalKeyboard::KeyForCharacter(char character) {
     CharacterKey result;
-    const char32_t unicode = CharacterOf(character);
-    const NamedKey named = NamedKeyOf(unicode);
-    if (named != NamedKey::None) {
+    const char32_t unicode = CharacterOfByte(m_codePage, character);
+    const NamedKey named = NamedKeyOfCharacter(unicode);
+    if (named != NamedKey{}) {
         result.producible = true;
         result.key = Key::Named(named);
         return result;
@@ -166,7 +136,7 @@ void CPortalKeyboard::KeyUp(Key key) {
 }
 
 void CPortalKeyboard::TypeUnmappedCharacter(char character) {
-    const uint32_t keysym = KeysymOfCharacter(CharacterOf(character));
+    const uint32_t keysym = KeysymOfCharacter(CharacterOfByte(m_codePage, character));
     if (keysym == 0) return;
     Stroke(Key::Layout(keysym), true);
     Stroke(Key::Layout(keysym), false);

@@ -50,7 +50,6 @@ public:
     void RequestSecureAttention() override {}
 
 private:
-    char32_t CharacterOf(char character) const;
     void Stroke(Key key, bool press);
 
     CPortalSession& m_session;

@@ -72,14 +72,6 @@ void CWaylandKeyboard::UploadIfChanged() {
     m_session.Flush();
 }
 
-char32_t CWaylandKeyboard::CharacterOf(char character) const {
-    const char text[2] = {character, '\0'};
-    char16_t units[2] = {};
-    if (m_codePage.ToUtf16(text, units, 2) != 2) return 0;
-    // The code page's characters all lie in the basic plane.
-    return units[0];
-}
-
 void CWaylandKeyboard::Stroke(uint32_t keycode, bool press) {
     if (!m_keyboard || keycode < kXkbKeycodeOffset) return;
     UploadIfChanged();
@@ -142,7 +134,7 @@ void CWaylandKeyboard::KeyUp(Key key) {
 CharacterKey CWaylandKeyboard::KeyForCharacter(char character) {
     CharacterKey result;
     if (!m_keyboard) return result;
-    const char32_t unicode = CharacterOf(character);
+    const char32_t unicode = CharacterOfByte(m_codePage, character);
     const NamedKey named = NamedKeyOfCharacter(unicode);
     if (named != NamedKey::None) {
         result.producible = true;
@@ -163,7 +155,7 @@ CharacterKey CWaylandKeyboard::KeyForCharacter(char character) {
 
 void CWaylandKeyboard::TypeUnmappedCharacter(char character) {
     if (!m_keyboard) return;
-    const uint32_t keysym = KeysymOfCharacter(CharacterOf(character));
+    const uint32_t keysym = KeysymOfCharacter(CharacterOfByte(m_codePage, character));
     if (keysym == 0) return;
     const uint32_t keycode = m_keymap.Lend(keysym, m_held);
     if (keycode == 0) return;

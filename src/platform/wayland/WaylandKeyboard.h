@@ -32,7 +32,6 @@ public:
     static constexpr uint32_t kLevelThree = 0x100;
 
 private:
-    char32_t CharacterOf(char character) const;
     void Stroke(uint32_t keycode, bool press);
     void StrokeKey(Key key, bool press);
     // The key code that types the keysym, lending a spare one when the layout has none.

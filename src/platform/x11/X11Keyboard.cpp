@@ -100,14 +100,6 @@ X11Keyboard::~X11Keyboard() {
     XSync(m_display.get(), False);
 }
 
-char32_t X11Keyboard::CharacterOf(char character) const {
-    const char text[2] = {character, '\0'};
-    char16_t units[2] = {};
-    if (m_codePage.ToUtf16(text, units, 2) != 2) return 0;
-    // The code page's characters all lie in the basic plane.
-    return units[0];
-}
-
 uint8_t X11Keyboard::LevelThreeKey() const {
     return XKeysymToKeycode(m_display.get(), XK_ISO_Level3_Shift);
 }
@@ -170,7 +162,7 @@ CharacterKey X11Keyboard::FindInKeymap(char32_t character) const {
 CharacterKey X11Keyboard::KeyForCharacter(char character) {
     CharacterKey result;
     if (!m_usable) return result;
-    const char32_t unicode = CharacterOf(character);
+    const char32_t unicode = CharacterOfByte(m_codePage, character);
     const NamedKey named = NamedKeyOfCharacter(unicode);
     if (named != NamedKey{}) {
         result.producible = true;
@@ -292,7 +284,7 @@ void X11Keyboard::ChangeSpareMapping(uint8_t code, int levels, unsigned long* ke
 
 void X11Keyboard::TypeUnmappedCharacter(char character) {
     if (!m_usable) return;
-    const KeySym keysym = KeysymOfCharacter(CharacterOf(character));
+    const KeySym keysym = KeysymOfCharacter(CharacterOfByte(m_codePage, character));
     if (keysym == NoSymbol) return;
     const KeyCode code = LendSpare(keysym);
     if (code == 0) return;

@@ -39,7 +39,6 @@ private:
         bool held;
     };
 
-    char32_t CharacterOf(char character) const;
     uint8_t LevelThreeKey() const;
     unsigned int LevelThreeMask() const;
     CharacterKey FindInKeymap(char32_t character) const;
