@@ -9,7 +9,7 @@
 #include <cctype>
 #include <memory>
 
-#include "platform/x11/X11IconBitmap.h"
+#include "platform/common/IconBitmap.h"
 
 namespace {
 

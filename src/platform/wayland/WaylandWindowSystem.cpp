@@ -6,10 +6,10 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/common/IconBitmap.h"
 #include "platform/common/Windows1252.h"
 #include "platform/wayland/DesktopApps.h"
 #include "platform/wayland/WaylandSession.h"
-#include "platform/x11/X11IconBitmap.h"
 #include "wlr-foreign-toplevel-management-unstable-v1-client.h"
 
 namespace {
@@ -234,7 +234,7 @@ bool CWaylandWindowSystem::WithFileIcon(const std::string& path,
     if (!IsDesktopFile(file)) return false;
     std::vector<uint32_t> pixels = AppIconPixels(file);
     if (pixels.size() != static_cast<size_t>(kIconSize * kIconSize)) return false;
-    X11IconBitmap bitmap(std::move(pixels));
+    CArgbIconBitmap bitmap(std::move(pixels));
     use(bitmap);
     return true;
 }

@@ -15,8 +15,8 @@
 #include <memory>
 #include <thread>
 
+#include "platform/common/IconBitmap.h"
 #include "platform/common/Windows1252.h"
-#include "platform/x11/X11IconBitmap.h"
 
 enum X11WindowSystem::AtomName : size_t {
     kClientListStacking,
@@ -632,7 +632,7 @@ bool X11WindowSystem::WithFileIcon(const std::string& path,
         if (!IsBlank(pixels)) break;
     }
     if (IsBlank(pixels)) return false;
-    X11IconBitmap bitmap(std::move(pixels));
+    CArgbIconBitmap bitmap(std::move(pixels));
     use(bitmap);
     return true;
 }

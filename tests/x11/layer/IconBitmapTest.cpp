@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "desktop/BitmapWriter.h"
-#include "platform/x11/X11IconBitmap.h"
+#include "platform/common/IconBitmap.h"
 
 namespace {
 
@@ -125,8 +125,8 @@ std::vector<uint32_t> TopRowGreenBottomRowClear() {
     return pixels;
 }
 
-TEST(X11IconBitmap, DescribesItselfAsA32BitBitmapOf32By32) {
-    X11IconBitmap bitmap(TopRowGreenBottomRowClear());
+TEST(CArgbIconBitmap, DescribesItselfAsA32BitBitmapOf32By32) {
+    CArgbIconBitmap bitmap(TopRowGreenBottomRowClear());
     BitmapDescription d;
     ASSERT_TRUE(bitmap.GetObjectA(&d));
     EXPECT_EQ(d.width, 32);
@@ -135,8 +135,8 @@ TEST(X11IconBitmap, DescribesItselfAsA32BitBitmapOf32By32) {
     EXPECT_EQ(d.bitsPerPixel, 32);
 }
 
-TEST(X11IconBitmap, MakesTheBmpOfAWindowsIconWithBottomUpBgraRows) {
-    X11IconBitmap bitmap(TopRowGreenBottomRowClear());
+TEST(CArgbIconBitmap, MakesTheBmpOfAWindowsIconWithBottomUpBgraRows) {
+    CArgbIconBitmap bitmap(TopRowGreenBottomRowClear());
     std::string failure;
     const std::vector<uint8_t> bmp = WriteBmp(bitmap, &failure);
     ASSERT_TRUE(failure.empty()) << failure;
@@ -170,8 +170,8 @@ std::vector<uint8_t> Header(int32_t width, int32_t height, uint16_t bits) {
     return info;
 }
 
-TEST(X11IconBitmap, CopiesTopDownForANegativeHeightAndOnlyTheLinesAskedFor) {
-    X11IconBitmap bitmap(TopRowGreenBottomRowClear());
+TEST(CArgbIconBitmap, CopiesTopDownForANegativeHeightAndOnlyTheLinesAskedFor) {
+    CArgbIconBitmap bitmap(TopRowGreenBottomRowClear());
     std::vector<uint8_t> info = Header(32, -32, 32);
     std::vector<uint8_t> pixels(32 * 128, 0xEE);
     EXPECT_EQ(bitmap.GetDIBits(2, info.data(), info.size(), pixels.data(), pixels.size()), 2);
@@ -180,8 +180,8 @@ TEST(X11IconBitmap, CopiesTopDownForANegativeHeightAndOnlyTheLinesAskedFor) {
     EXPECT_EQ(pixels[2 * 128], 0xEE);  // the third line is left alone
 }
 
-TEST(X11IconBitmap, RefusesOtherFormatsAndShortBuffers) {
-    X11IconBitmap bitmap(TopRowGreenBottomRowClear());
+TEST(CArgbIconBitmap, RefusesOtherFormatsAndShortBuffers) {
+    CArgbIconBitmap bitmap(TopRowGreenBottomRowClear());
     std::vector<uint8_t> pixels(32 * 128);
     for (const auto& info : {Header(32, 32, 24), Header(16, 16, 32), Header(32, 31, 32)}) {
         std::vector<uint8_t> copy = info;

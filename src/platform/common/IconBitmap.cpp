@@ -1,4 +1,4 @@
-#include "platform/x11/X11IconBitmap.h"
+#include "platform/common/IconBitmap.h"
 
 #include <algorithm>
 #include <utility>
@@ -98,11 +98,11 @@ bool IsBlank(const std::vector<uint32_t>& pixels) {
     return std::all_of(pixels.begin(), pixels.end(), [](uint32_t argb) { return argb >> 24 == 0; });
 }
 
-X11IconBitmap::X11IconBitmap(std::vector<uint32_t> pixels) : m_pixels(std::move(pixels)) {
+CArgbIconBitmap::CArgbIconBitmap(std::vector<uint32_t> pixels) : m_pixels(std::move(pixels)) {
     m_pixels.resize(kIconSize * kIconSize);
 }
 
-bool X11IconBitmap::GetObjectA(BitmapDescription* description) {
+bool CArgbIconBitmap::GetObjectA(BitmapDescription* description) {
     description->width = kIconSize;
     description->height = kIconSize;
     description->planes = 1;
@@ -110,8 +110,8 @@ bool X11IconBitmap::GetObjectA(BitmapDescription* description) {
     return true;
 }
 
-int X11IconBitmap::GetDIBits(uint32_t lines, uint8_t* info, size_t infoSize, uint8_t* pixels,
-                             size_t pixelSize) {
+int CArgbIconBitmap::GetDIBits(uint32_t lines, uint8_t* info, size_t infoSize, uint8_t* pixels,
+                               size_t pixelSize) {
     if (infoSize < kInfoHeaderSize) return 0;
     const int32_t width = Get32(info + kInfoWidth);
     const int32_t height = Get32(info + kInfoHeight);

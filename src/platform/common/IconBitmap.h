@@ -19,10 +19,10 @@ bool IsBlank(const std::vector<uint32_t>& pixels);
 
 // A 32 by 32 icon as Windows hands over an icon's colour bitmap: a 32-bit device bitmap
 // that GetDIBits copies into bottom-up (or top-down) BGRA rows.
-class X11IconBitmap : public IDeviceBitmap {
+class CArgbIconBitmap : public IDeviceBitmap {
 public:
     // kIconSize * kIconSize ARGB pixels.
-    explicit X11IconBitmap(std::vector<uint32_t> pixels);
+    explicit CArgbIconBitmap(std::vector<uint32_t> pixels);
 
     bool GetObjectA(BitmapDescription* description) override;
     // Answers 32-bit requests of the bitmap's own size only.
