@@ -88,6 +88,10 @@ CLinuxPlatform::CLinuxPlatform(std::function<void(const std::string&)> say) {
 
 CLinuxPlatform::~CLinuxPlatform() = default;
 
+void CLinuxPlatform::OnSessionLost(std::function<void()> lost) {
+    if (m_wayland) m_wayland->OnLost(std::move(lost));
+}
+
 PlatformServices CLinuxPlatform::Services() {
     return PlatformServices{sockets,     clock,         sound,       timers,
                             dnsSd,       *m_pointer,    *m_keyboard, codePage,

@@ -41,6 +41,9 @@ public:
 
     const RouteChoice& Route() const { return m_route; }
     PlatformServices Services();
+    // Called from the main loop when the Wayland compositor closes the connection: the
+    // session is over.
+    void OnSessionLost(std::function<void()> lost);
 
     // The code page comes first: the keyboards convert text through it.
     X11AnsiCodePage codePage;

@@ -123,6 +123,11 @@ int Serve(const CommandLine& command) {
     DiagnosticLog log(OpenLog());
     CConsoleFrontEnd frontEnd(platform, log, stderr);
     if (!frontEnd.Start(options)) return 1;
+    platform.OnSessionLost([&] {
+        Say("the Wayland compositor closed the connection: the session is over");
+        platform.fileDialogs.CancelAll();
+        loop.Quit();
+    });
     loop.Run([&] {
         // Dialogs showing end first, so that the loops nested in this one return.
         platform.fileDialogs.CancelAll();
