@@ -4,10 +4,11 @@
 #   scripts/tavrix.sh run    set up, build, run the server under Wine
 #   scripts/tavrix.sh test   set up, build, run the unit tests (plain and sanitized), the
 #                            fuzzers, the benchmarks once briefly and the end-to-end tests of
-#                            the real program under Wine and of the native one on Xvfb
+#                            the real program under Wine and of the native one on Xvfb and
+#                            on a headless sway
 #   scripts/tavrix.sh bench  set up, build, run the benchmarks in full
 #   scripts/tavrix.sh run-native  set up, build and run the native Linux server on this
-#                            X display
+#                            X or Wayland display
 #   scripts/tavrix.sh package  set up, build the release packages into dist/: the Debian
 #                            package, and a zip and an installer for each Windows build
 # Every build is a CMake preset (CMakePresets.json); its folder is build/<folder of the preset>.
@@ -21,6 +22,7 @@ PACKAGES=(cmake g++ make pkg-config libgtest-dev libbenchmark-dev clang libclang
           libx11-dev libx11-xcb-dev libxcb1-dev libxtst-dev libglib2.0-dev libavahi-client-dev
           libavahi-glib-dev openbox zenity xdotool x11-utils avahi-daemon avahi-utils dbus-daemon
           libwayland-dev libwayland-bin libxkbcommon-dev libgdk-pixbuf-2.0-dev python3-gi
+          wayland-protocols sway
           dpkg-dev lintian mmdebstrap nsis p7zip-full)
 NATIVE_SERVER="$BUILD/linux/src/tavrix-server"
 BENCH_PROGRAM="$BUILD/bench/tests/bench/tavrix_bench"
@@ -125,6 +127,7 @@ native_programs() {
     export TAVRIX_NATIVE_SERVER="$NATIVE_SERVER"
     export TAVRIX_X11_PROBE="$BUILD/linux/tests/x11/tavrix-x11-probe"
     export TAVRIX_NATIVE_FLOORS="$BUILD/linux/tests/x11"
+    export TAVRIX_WAYLAND_PROBE="$BUILD/linux/tests/wayland/tavrix-wayland-probe"
 }
 
 has_bench_sources() {
@@ -359,6 +362,11 @@ run_tests() {
         tee "$out/x11.txt" || status=1
     grep -aqE '^OK' "$out/x11.txt" || status=1
     count_results "$out/x11.txt"
+    log "native Linux server on a headless sway: the Wayland route"
+    (cd "$ROOT/tests/wayland" && timeout 600 python3 -m unittest discover -v) 2>&1 |
+        tee "$out/wayland.txt" || status=1
+    grep -aqE '^OK' "$out/wayland.txt" || status=1
+    count_results "$out/wayland.txt"
 
     log "the Debian package: lintian, and a clean Debian 12 root"
     build_debian_package
@@ -400,8 +408,8 @@ run_tests() {
 run_native() {
     setup
     build_preset linux
-    if [ -z "${DISPLAY:-}" ]; then
-        echo "run-native drives your own X display, and DISPLAY is not set" >&2
+    if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+        echo "run-native drives your own desktop, and neither DISPLAY nor WAYLAND_DISPLAY is set" >&2
         exit 1
     fi
     local home="${TAVRIX_NATIVE_HOME:-${XDG_CONFIG_HOME:-$HOME/.config}/tavrix-server}"
