@@ -396,6 +396,13 @@ run_tests() {
             FAILED=$((FAILED + 1))
             status=1
         fi
+        if (cd "$ROOT" && timeout 300 python3 "$E2E_BENCH" --sway --quick) 2>&1 |
+            tee "$out/e2e_bench_sway.txt"; then
+            PASSED=$((PASSED + 1))
+        else
+            FAILED=$((FAILED + 1))
+            status=1
+        fi
     fi
 
     echo "$PASSED passed, $FAILED failed"
@@ -439,12 +446,13 @@ run_benchmarks() {
         fi
     fi
     if [ -f "$E2E_BENCH" ]; then
-        log "end-to-end benchmarks under Wine and of the native server on Xvfb"
+        log "end-to-end benchmarks under Wine, of the native server on Xvfb, and of it on sway"
         build_preset linux
         native_programs
         windows_under_wine
         wine_runs_folder
         (cd "$ROOT" && TMPDIR="$WINE_RUNS" python3 "$E2E_BENCH") || status=1
+        (cd "$ROOT" && python3 "$E2E_BENCH" --sway) || status=1
         ran=1
     fi
     [ "$ran" -eq 1 ] || log "no benchmarks in tests/bench yet"

@@ -4,9 +4,10 @@ on Xvfb with openbox, each measured against floor programs that answer the same 
 the same loopback framing with only the calls the platform requires. Each server and its
 floors run in one session and are measured in interleaved rounds; each server's table gives
 the medians and their ratio. The native part runs when its programs are built (build/linux).
+--sway measures the native server on a headless sway against itself on Xvfb instead.
 
     tests/bench/e2e_bench.py [--build build/win64] [--native-build build/linux]
-                             [--wine | --native] [--rounds 7] [--quick]
+                             [--wine | --native | --sway] [--rounds 7] [--quick]
 """
 
 import argparse
@@ -31,6 +32,8 @@ from harness import ACK, Device, Probe, ServerProcess, WineSession, built_progra
 from input_support import Notepad  # noqa: E402
 from test_windows import text_of  # noqa: E402
 import native_harness  # noqa: E402
+sys.path.insert(0, os.path.join(ROOT, "tests", "wayland"))
+import sway_harness  # noqa: E402
 from probe_client import Probe as X11Probe, ProbeWindow, key_of  # noqa: E402
 
 MOVES = (b"2:1:1\n", b"2:-1:-1\n")  # back and forth, so the pointer stays where it is
@@ -281,6 +284,39 @@ class Bench(Pairing):
         self.probe.set_cursor(x, y)
 
 
+def native_x11_server(counts, stack):
+    """The native server on an Xvfb display managed by openbox, with a crowd of windows and a
+    probe window with an icon in front: (session, the server's device, its window list line,
+    the icon's 439 header and BMP, the icon window)."""
+    session = native_harness.X11Session()
+    stack.callback(session.close)
+    program = native_harness.probe_program()
+    crowd = subprocess.Popen([program, "crowd", str(counts["windows"])],
+                             env=session.env, stdin=subprocess.DEVNULL,
+                             stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+    stack.callback(crowd.stdout.close)
+    stack.callback(stop_process, crowd)
+    if ready_line(crowd, START_TIMEOUT) != b"ready":
+        raise AssertionError("the crowd of windows did not open")
+    window = ProbeWindow(session, NATIVE_ICON_TITLE, options=["--icon", "1"])
+    stack.callback(window.stop)
+    # In front, so that the server finds its icon first among the probe's windows.
+    probe = X11Probe(session)
+    probe.activate(window.id)
+    if not native_harness.wait_until(lambda: probe.active() == window.id, 10):
+        raise AssertionError("the icon window did not become active")
+    port = free_port()
+    server = native_harness.NativeServer(
+        session, settings_text(port=port, password_enabled=0), port=port)
+    stack.callback(server.stop)
+    device = connect(server)
+    stack.callback(device.close)
+    _, line = window_list(device)
+    _, header, data = icon(device, key_of(NATIVE_ICON_TITLE).encode())
+    read_bmp(data)
+    return session, device, line, header, data, window
+
+
 class NativeBench(Pairing):
     """The native server and its floors on one Xvfb display managed by openbox, with a crowd
     of windows and a probe window with an icon in front; every process is stopped by its pid
@@ -288,37 +324,11 @@ class NativeBench(Pairing):
 
     def __init__(self, counts, stack):
         self.counts = counts
-        self.session = native_harness.X11Session()
-        stack.callback(self.session.close)
-        program = native_harness.probe_program()
-        crowd = subprocess.Popen([program, "crowd", str(counts["windows"])],
-                                 env=self.session.env, stdin=subprocess.DEVNULL,
-                                 stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
-        stack.callback(crowd.stdout.close)
-        stack.callback(stop_process, crowd)
-        if ready_line(crowd, START_TIMEOUT) != b"ready":
-            raise AssertionError("the crowd of windows did not open")
-        window = ProbeWindow(self.session, NATIVE_ICON_TITLE, options=["--icon", "1"])
-        stack.callback(window.stop)
-        # In front, so that the server finds its icon first among the probe's windows.
-        probe = X11Probe(self.session)
-        probe.activate(window.id)
-        if not native_harness.wait_until(lambda: probe.active() == window.id, 10):
-            raise AssertionError("the icon window did not become active")
-
-        port = free_port()
-        server = native_harness.NativeServer(
-            self.session, settings_text(port=port, password_enabled=0), port=port)
-        stack.callback(server.stop)
-        self.server = connect(server)
-        stack.callback(self.server.close)
-        _, line = window_list(self.server)
+        self.session, self.server, line, header, data, window = native_x11_server(counts, stack)
         self.listed = len(line.split(b":")) - 2
         self.icon_owner = "the probe's window"
         self.icon_key = key_of(NATIVE_ICON_TITLE).encode()
-        _, header, data = icon(self.server, self.icon_key)
         self.icon_bytes = len(data)
-        read_bmp(data)
         program_path = text_of(header.split(b":")[2].decode())
 
         self.floors = {}
@@ -341,6 +351,51 @@ class NativeBench(Pairing):
 
     def set_cursor(self, x, y):
         self.session.set_pointer(x, y)
+
+
+class SwayBench(Pairing):
+    """The native server on a headless sway (the wlroots route) against the same server on
+    Xvfb, each with the same crowd of windows and an icon window in front: the ratio is
+    sway's figure over X11's."""
+
+    def __init__(self, counts, stack):
+        self.counts = counts
+        self.x11, x11_server, x11_line, _, _, _ = native_x11_server(counts, stack)
+        sway = sway_harness.SwaySession()
+        stack.callback(sway.close)
+        crowd = sway_harness.ProbeWindow(sway, str(counts["windows"]), mode="crowd")
+        stack.callback(crowd.stop)
+        # The icon window's application has a desktop file with an icon of 48 pixels.
+        data = sway.env["XDG_DATA_HOME"]
+        os.makedirs(os.path.join(data, "applications"), exist_ok=True)
+        with open(os.path.join(data, "applications", "org.tavrix.Bench.desktop"), "w") as f:
+            f.write("[Desktop Entry]\nType=Application\nName=Bench\nExec=true\n"
+                    "Icon=tavrix-bench\n")
+        icons = os.path.join(data, "icons", "hicolor", "48x48", "apps")
+        os.makedirs(icons, exist_ok=True)
+        sway_harness.write_png(os.path.join(icons, "tavrix-bench.png"), 48, 48, (200, 40, 40))
+        window = sway_harness.ProbeWindow(sway, NATIVE_ICON_TITLE, "org.tavrix.Bench")
+        stack.callback(window.stop)
+        port = free_port()
+        server = native_harness.NativeServer(
+            sway, settings_text(port=port, password_enabled=0), port=port)
+        stack.callback(server.stop)
+        self.server = connect(server)
+        stack.callback(self.server.close)
+        _, line = window_list(self.server)
+        self.listed = len(line.split(b":")) - 2
+        self.floor_listed = len(x11_line.split(b":")) - 2
+        self.icon_owner = "the icon window"
+        self.icon_key = key_of(NATIVE_ICON_TITLE).encode()
+        _, _, data = icon(self.server, self.icon_key)
+        read_bmp(data)
+        self.icon_bytes = len(data)
+        self.floors = {figure: x11_server for figure in ("echo", "list", "icon")}
+
+    def set_cursor(self, x, y):
+        self.x11.set_pointer(x, y)
+        self.server.send(f"7777:{x}:{y}:0\n".encode())
+        self.server.expect_ack()
 
 
 def cpu_text():
@@ -369,6 +424,10 @@ def machine():
 
 def native_machine():
     return f"{cpu_text()}, Xvfb with {version_of(['openbox', '--version'])}"
+
+
+def sway_machine():
+    return f"{native_machine()}, {version_of(['sway', '--version'])} (pixman, headless)"
 
 
 def ratio(server_ms, floor_ms):
@@ -446,6 +505,8 @@ def main(argv=None):
     part = parser.add_mutually_exclusive_group()
     part.add_argument("--wine", action="store_true", help="the Windows server alone")
     part.add_argument("--native", action="store_true", help="the native server alone")
+    part.add_argument("--sway", action="store_true",
+                      help="the native server on a headless sway against it on Xvfb, alone")
     parser.add_argument("--quick", action="store_true",
                         help="two rounds with small counts: proves every figure still runs")
     for name, value in FULL.items():
@@ -456,6 +517,10 @@ def main(argv=None):
     native = use_native_build(args.native_build)
     if args.native and not native:
         parser.error("the native server, the probe or a floor program is not built")
+    if args.sway:
+        report("Native on sway (headless, wlroots route) against native on Xvfb", counts,
+               SwayBench, sway_machine)
+        return 0
     if not args.native:
         use_build(args.build)
         report("Windows (Wine)", counts, Bench, machine)

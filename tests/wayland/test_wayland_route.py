@@ -7,7 +7,7 @@ import time
 import unittest
 
 from sway_harness import (Device, NativeServer, ProbeWindow, SwaySession, free_port,
-                          settings_text, wait_until)
+                          settings_text, wait_until, write_png)
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "x11"))
 from probe_client import key_of, text_of  # noqa: E402
@@ -206,21 +206,6 @@ class Windows(RouteTestCase):
         # The first pixel of the bottom row, BGR(A): blue.
         offset = int.from_bytes(bmp[10:14], "little")
         self.assertEqual(tuple(bmp[offset:offset + 3]), (255, 0, 0))
-
-
-def write_png(path, width, height, rgb):
-    """A plain PNG of one colour, without any image library."""
-    import struct
-    import zlib
-
-    def chunk(kind, body):
-        return (struct.pack(">I", len(body)) + kind + body +
-                struct.pack(">I", zlib.crc32(kind + body) & 0xffffffff))
-    rows = b"".join(b"\0" + bytes(rgb) * width for _ in range(height))
-    with open(path, "wb") as f:
-        f.write(b"\x89PNG\r\n\x1a\n" +
-                chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0)) +
-                chunk(b"IDAT", zlib.compress(rows)) + chunk(b"IEND", b""))
 
 
 if __name__ == "__main__":

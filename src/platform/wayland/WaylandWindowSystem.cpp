@@ -20,6 +20,8 @@ constexpr size_t kMaxText = 1024;
 constexpr size_t kMaxToplevels = 4096;
 
 constexpr char kDesktopSuffix[] = ".desktop";
+// Icons kept at once (32 by 32 pixels, 4 KiB each).
+constexpr size_t kMaxIcons = 128;
 
 bool IsDesktopFile(const std::string& path) {
     const size_t length = sizeof(kDesktopSuffix) - 1;
@@ -232,9 +234,13 @@ bool CWaylandWindowSystem::WithFileIcon(const std::string& path,
                                         const std::function<void(IDeviceBitmap&)>& use) {
     const std::string file = Windows1252ToUtf8(path);
     if (!IsDesktopFile(file)) return false;
-    std::vector<uint32_t> pixels = AppIconPixels(file);
-    if (pixels.size() != static_cast<size_t>(kIconSize * kIconSize)) return false;
-    CArgbIconBitmap bitmap(std::move(pixels));
+    auto known = m_icons.find(file);
+    if (known == m_icons.end()) {
+        if (m_icons.size() >= kMaxIcons) m_icons.clear();
+        known = m_icons.emplace(file, AppIconPixels(file)).first;
+    }
+    if (known->second.size() != static_cast<size_t>(kIconSize * kIconSize)) return false;
+    CArgbIconBitmap bitmap(known->second);
     use(bitmap);
     return true;
 }

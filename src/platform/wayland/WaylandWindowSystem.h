@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "platform/WindowSystem.h"
 
@@ -81,5 +82,8 @@ private:
     // Keyed by handle number: 1, 2, ... in the order the toplevels came.
     std::map<WindowHandle, Toplevel> m_toplevels;
     WindowHandle m_nextHandle = 1;
+    // Icons by desktop file: an application's icon doesn't change while it runs, and reading
+    // and scaling it again for every request would cost more than the rest of the answer.
+    std::map<std::string, std::vector<uint32_t>> m_icons;
     uint64_t m_clock = 0;
 };
