@@ -366,14 +366,7 @@ class SwayBench(Pairing):
         crowd = sway_harness.ProbeWindow(sway, str(counts["windows"]), mode="crowd")
         stack.callback(crowd.stop)
         # The icon window's application has a desktop file with an icon of 48 pixels.
-        data = sway.env["XDG_DATA_HOME"]
-        os.makedirs(os.path.join(data, "applications"), exist_ok=True)
-        with open(os.path.join(data, "applications", "org.tavrix.Bench.desktop"), "w") as f:
-            f.write("[Desktop Entry]\nType=Application\nName=Bench\nExec=true\n"
-                    "Icon=tavrix-bench\n")
-        icons = os.path.join(data, "icons", "hicolor", "48x48", "apps")
-        os.makedirs(icons, exist_ok=True)
-        sway_harness.write_png(os.path.join(icons, "tavrix-bench.png"), 48, 48, (200, 40, 40))
+        sway.install_application("org.tavrix.Bench", 48, (200, 40, 40))
         window = sway_harness.ProbeWindow(sway, NATIVE_ICON_TITLE, "org.tavrix.Bench")
         stack.callback(window.stop)
         port = free_port()

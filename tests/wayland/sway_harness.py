@@ -135,6 +135,19 @@ class SwaySession:
         walk(self.swaymsg("get_tree") or {})
         return found
 
+    def install_application(self, app_id, size, rgb):
+        """A desktop file for the app_id in the session's data folder, with an icon of one
+        colour and size in the hicolor theme."""
+        data = self.env["XDG_DATA_HOME"]
+        icon = "tavrix-" + app_id.rsplit(".", 1)[-1].lower()
+        os.makedirs(os.path.join(data, "applications"), exist_ok=True)
+        with open(os.path.join(data, "applications", app_id + ".desktop"), "w") as f:
+            f.write(f"[Desktop Entry]\nType=Application\nName={app_id}\nExec=true\n"
+                    f"Icon={icon}\n")
+        icons = os.path.join(data, "icons", "hicolor", f"{size}x{size}", "apps")
+        os.makedirs(icons, exist_ok=True)
+        write_png(os.path.join(icons, icon + ".png"), size, size, rgb)
+
     def focused(self):
         return next((w["name"] for w in self.windows() if w.get("focused")), None)
 

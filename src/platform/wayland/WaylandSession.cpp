@@ -1,6 +1,7 @@
 #include "platform/wayland/WaylandSession.h"
 
 #include <glib-unix.h>
+#include <poll.h>
 #include <sys/mman.h>
 #include <unistd.h>
 #include <wayland-client.h>
@@ -21,6 +22,9 @@ constexpr uint32_t kOutputVersion = 2;
 constexpr uint32_t kPointerManagerVersion = 2;
 // Version 3 adds the parent event, which the window list has no use for.
 constexpr uint32_t kToplevelManagerVersion = 2;
+// How long a flush waits for the compositor to make room, in steps: 5 s in all.
+constexpr int kFlushWaitMs = 100;
+constexpr int kFlushWaits = 50;
 // A keymap larger than this is not a keyboard layout.
 constexpr uint32_t kMaxKeymapBytes = 4u << 20;
 
@@ -211,8 +215,15 @@ ScreenRect CWaylandSession::Extent() const {
 
 bool CWaylandSession::Flush() {
     if (!m_display) return false;
-    // A full socket buffer (EAGAIN) keeps the rest queued for the next flush.
-    return wl_display_flush(m_display) >= 0 || errno == EAGAIN;
+    // The compositor reads at its own pace. When the socket is full, wait for room: what
+    // stays queued fills libwayland's own buffer, and a request that finds that full ends
+    // the connection.
+    for (int wait = 0;; ++wait) {
+        if (wl_display_flush(m_display) >= 0) return true;
+        if (errno != EAGAIN || wait == kFlushWaits) return false;
+        pollfd room{wl_display_get_fd(m_display), POLLOUT, 0};
+        poll(&room, 1, kFlushWaitMs);
+    }
 }
 
 bool CWaylandSession::Roundtrip() {
