@@ -22,7 +22,7 @@ PACKAGES=(cmake g++ make pkg-config libgtest-dev libbenchmark-dev clang libclang
           libx11-dev libx11-xcb-dev libxcb1-dev libxtst-dev libglib2.0-dev libavahi-client-dev
           libavahi-glib-dev openbox zenity xdotool x11-utils avahi-daemon avahi-utils dbus-daemon
           libwayland-dev libwayland-bin libxkbcommon-dev libgdk-pixbuf-2.0-dev python3-gi
-          wayland-protocols sway
+          wayland-protocols sway xdg-desktop-portal
           dpkg-dev lintian mmdebstrap nsis p7zip-full)
 NATIVE_SERVER="$BUILD/linux/src/tavrix-server"
 BENCH_PROGRAM="$BUILD/bench/tests/bench/tavrix_bench"

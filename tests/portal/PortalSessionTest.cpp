@@ -121,6 +121,8 @@ protected:
 
     void TearDown() override {
         m_session.reset();
+        m_desktopPortal.reset();
+        m_store.reset();
         m_portal.reset();
         if (m_connection) g_object_unref(m_connection);
         m_bus.reset();
@@ -132,6 +134,54 @@ protected:
         argv.insert(argv.end(), options.begin(), options.end());
         m_portal = std::make_unique<Child>(argv, false);
         ASSERT_EQ(m_portal->ReadLine(15000), "ready");
+    }
+
+    // xdg-desktop-portal itself, as GNOME and KDE run it, with the stand-in as the desktop's
+    // back end and the permission store it keeps restore tokens in. False where they are
+    // not installed.
+    bool StartDesktopPortal() {
+        const std::string portal = "/usr/libexec/xdg-desktop-portal";
+        const std::string store = "/usr/libexec/xdg-permission-store";
+        if (access(portal.c_str(), X_OK) != 0 || access(store.c_str(), X_OK) != 0) return false;
+        std::filesystem::create_directories(m_dir + "/portals");
+        std::ofstream(m_dir + "/portals/tavrix.portal")
+            << "[portal]\nDBusName=" << kBackEnd
+            << "\nInterfaces=org.freedesktop.impl.portal.RemoteDesktop;\nUseIn=tavrix\n";
+        StartPortal({"--backend"});
+        m_standIn = kBackEnd;
+        const std::vector<std::string> environment{"/usr/bin/env",
+                                                   "-i",
+                                                   "PATH=/usr/bin:/bin",
+                                                   "DBUS_SESSION_BUS_ADDRESS=" + m_address,
+                                                   "HOME=" + m_dir,
+                                                   "XDG_DATA_HOME=" + m_dir + "/data",
+                                                   "XDG_CURRENT_DESKTOP=tavrix",
+                                                   "XDG_DESKTOP_PORTAL_DIR=" + m_dir + "/portals"};
+        auto command = [&](const std::string& program) {
+            std::vector<std::string> argv = environment;
+            argv.push_back(program);
+            return argv;
+        };
+        m_store = std::make_unique<Child>(command(store), true);
+        EXPECT_TRUE(WaitForName("org.freedesktop.impl.portal.PermissionStore"));
+        m_desktopPortal = std::make_unique<Child>(command(portal), true);
+        EXPECT_TRUE(WaitForName("org.freedesktop.portal.Desktop"));
+        return true;
+    }
+
+    bool WaitForName(const char* name) {
+        const auto deadline = Clock::now() + milliseconds(10000);
+        while (Clock::now() < deadline) {
+            g_autoptr(GVariant) reply = g_dbus_connection_call_sync(
+                m_connection, "org.freedesktop.DBus", "/org/freedesktop/DBus",
+                "org.freedesktop.DBus", "NameHasOwner", g_variant_new("(s)", name),
+                G_VARIANT_TYPE("(b)"), G_DBUS_CALL_FLAGS_NONE, 5000, nullptr, nullptr);
+            gboolean owned = FALSE;
+            if (reply) g_variant_get(reply, "(b)", &owned);
+            if (owned) return true;
+            std::this_thread::sleep_for(milliseconds(20));
+        }
+        return false;
     }
 
     CPortalSession& NewSession() {
@@ -171,11 +221,14 @@ protected:
     // Everything the portal was called with, in order. The calls of the session share this
     // connection, so the portal has had them all before it answers this one.
     std::vector<Call> Calls() {
+        if (m_session) {
+            EXPECT_TRUE(WaitFor([this] { return !m_session->Sending(); }));
+        }
         std::vector<Call> calls;
         g_autoptr(GVariant) reply = g_dbus_connection_call_sync(
-            m_connection, "org.freedesktop.portal.Desktop", "/org/freedesktop/portal/desktop",
-            "org.tavrix.PortalStandIn", "Calls", nullptr, G_VARIANT_TYPE("(a(sv))"),
-            G_DBUS_CALL_FLAGS_NONE, 5000, nullptr, nullptr);
+            m_connection, m_standIn, "/org/freedesktop/portal/desktop", "org.tavrix.PortalStandIn",
+            "Calls", nullptr, G_VARIANT_TYPE("(a(sv))"), G_DBUS_CALL_FLAGS_NONE, 5000, nullptr,
+            nullptr);
         if (!reply) return calls;
         g_autoptr(GVariantIter) iter = nullptr;
         g_variant_get(reply, "(a(sv))", &iter);
@@ -220,6 +273,10 @@ protected:
     std::string m_address;
     std::unique_ptr<Child> m_bus;
     std::unique_ptr<Child> m_portal;
+    std::unique_ptr<Child> m_store;
+    std::unique_ptr<Child> m_desktopPortal;
+    static constexpr const char* kBackEnd = "org.freedesktop.impl.portal.desktop.tavrix";
+    const char* m_standIn = "org.freedesktop.portal.Desktop";
     GDBusConnection* m_connection = nullptr;
     X11FileSystem m_files;
     X11AnsiCodePage m_codePage;
@@ -229,6 +286,35 @@ protected:
 
 using States = std::vector<PortalState>;
 using Strings = std::vector<std::string>;
+
+// A move, a click, two wheel clicks, a character and a named key, and what the portal is
+// told of them.
+void DriveInput(CPortalPointer& pointer, CPortalKeyboard& keyboard) {
+    pointer.MoveBy(5, -3);
+    pointer.Press(Button::Left);
+    pointer.Release(Button::Left);
+    pointer.TurnWheelAt({9, 4}, 2 * 120);
+    const CharacterKey a = keyboard.KeyForCharacter('a');
+    keyboard.KeyDown(a.key);
+    keyboard.KeyUp(a.key);
+    keyboard.KeyDown(Key::Named(NamedKey::Enter));
+    keyboard.KeyUp(Key::Named(NamedKey::Enter));
+}
+const Strings kDriven{"CreateSession",
+                      "SelectDevices",
+                      "Start",
+                      "NotifyPointerMotion",
+                      "NotifyPointerButton",
+                      "NotifyPointerButton",
+                      "NotifyPointerMotion",
+                      "NotifyPointerAxisDiscrete",
+                      "NotifyKeyboardKeysym",
+                      "NotifyKeyboardKeysym",
+                      "NotifyKeyboardKeycode",
+                      "NotifyKeyboardKeycode"};
+const Strings kDrivenArguments{"(S, {}, 5.0, -3.0)", "(S, {}, 272, 1)", "(S, {}, 272, 0)",
+                               "(S, {}, 4.0, 4.0)",  "(S, {}, 0, -2)",  "(S, {}, 97, 1)",
+                               "(S, {}, 97, 0)",     "(S, {}, 28, 1)",  "(S, {}, 28, 0)"};
 
 TEST_F(PortalSessionTest, AsksForKeyboardAndPointerThenForwardsInput) {
     StartPortal();
@@ -240,34 +326,45 @@ TEST_F(PortalSessionTest, AsksForKeyboardAndPointerThenForwardsInput) {
     // Before the desktop's answer: dropped.
     keyboard.KeyDown(Key::Named(NamedKey::Escape));
     ASSERT_TRUE(WaitForState(PortalState::Started));
-
-    pointer.MoveBy(5, -3);
-    pointer.Press(Button::Left);
-    pointer.Release(Button::Left);
-    pointer.TurnWheelAt({9, 4}, 2 * 120);
-    const CharacterKey a = keyboard.KeyForCharacter('a');
-    keyboard.KeyDown(a.key);
-    keyboard.KeyUp(a.key);
-    keyboard.KeyDown(Key::Named(NamedKey::Enter));
-    keyboard.KeyUp(Key::Named(NamedKey::Enter));
+    DriveInput(pointer, keyboard);
 
     const std::vector<Call> calls = Calls();
-    ASSERT_EQ(Methods(calls),
-              (Strings{"CreateSession", "SelectDevices", "Start", "NotifyPointerMotion",
-                       "NotifyPointerButton", "NotifyPointerButton", "NotifyPointerMotion",
-                       "NotifyPointerAxisDiscrete", "NotifyKeyboardKeysym", "NotifyKeyboardKeysym",
-                       "NotifyKeyboardKeycode", "NotifyKeyboardKeycode"}));
+    ASSERT_EQ(Methods(calls), kDriven);
     EXPECT_NE(calls[0].Option(0, "handle_token"), "none");
     EXPECT_NE(calls[0].Option(0, "session_handle_token"), "none");
     EXPECT_EQ(calls[1].Option(1, "types"), "3");
     EXPECT_EQ(calls[1].Option(1, "persist_mode"), "2");
     EXPECT_EQ(calls[1].Option(1, "restore_token"), "none");
     EXPECT_EQ(calls[2].text.substr(0, 7), "(S, '',");
-    const Strings notified{"(S, {}, 5.0, -3.0)", "(S, {}, 272, 1)", "(S, {}, 272, 0)",
-                           "(S, {}, 4.0, 4.0)",  "(S, {}, 0, -2)",  "(S, {}, 97, 1)",
-                           "(S, {}, 97, 0)",     "(S, {}, 28, 1)",  "(S, {}, 28, 0)"};
-    for (size_t i = 0; i < notified.size(); ++i) EXPECT_EQ(calls[i + 3].text, notified[i]);
+    for (size_t i = 0; i < kDrivenArguments.size(); ++i)
+        EXPECT_EQ(calls[i + 3].text, kDrivenArguments[i]);
     EXPECT_EQ(m_states, (States{PortalState::Starting, PortalState::Started}));
+}
+
+// Through the desktop's own portal, which handles calls on threads of its own and answers
+// requests after its reply: the calls reach the desktop in the order made, clicks in a row
+// included.
+TEST_F(PortalSessionTest, TheDesktopsOwnPortalPassesInputOnInOrder) {
+    if (!StartDesktopPortal()) GTEST_SKIP() << "xdg-desktop-portal is not installed";
+    CPortalSession& session = NewSession();
+    CPortalPointer pointer(session);
+    CPortalKeyboard keyboard(session, m_codePage);
+    ASSERT_TRUE(session.Start());
+    ASSERT_TRUE(WaitForState(PortalState::Started));
+    DriveInput(pointer, keyboard);
+    constexpr size_t kClicks = 20;
+    for (size_t i = 0; i < kClicks; ++i) {
+        pointer.Press(Button::Left);
+        pointer.Release(Button::Left);
+    }
+
+    const std::vector<Call> calls = Calls();
+    ASSERT_EQ(calls.size(), kDriven.size() + 2 * kClicks);
+    EXPECT_EQ(Methods(std::vector<Call>(calls.begin(), calls.begin() + kDriven.size())), kDriven);
+    for (size_t i = 0; i < kDrivenArguments.size(); ++i)
+        EXPECT_EQ(calls[i + 3].text, kDrivenArguments[i]);
+    for (size_t i = 0; i < 2 * kClicks; ++i)
+        EXPECT_EQ(calls[kDriven.size() + i].text, i % 2 ? "(S, {}, 272, 0)" : "(S, {}, 272, 1)");
 }
 
 TEST_F(PortalSessionTest, PointerReckonsItsPositionAndReleasesHeldExtraButtons) {

@@ -3,7 +3,9 @@
 
 It grants, refuses or closes sessions as told, keeps every call with its arguments and hands
 them to the test in order through org.tavrix.PortalStandIn.Calls; stderr gets them too.
-Prints "ready" once it owns the portal's name.
+Prints "ready" once it owns the portal's name. With --backend it is instead the desktop's
+back end (org.freedesktop.impl.portal.RemoteDesktop) behind the real xdg-desktop-portal: it
+grants at once, and keeps the calls as the portal's own would have them.
 """
 import argparse
 import sys
@@ -25,28 +27,41 @@ NOTIFY = {
 }
 
 
-def method(name, ins, out=""):
+def method(name, ins, outs=()):
     args = "".join('<arg type="%s" direction="in"/>' % t for t in ins)
-    if out:
-        args += '<arg type="%s" direction="out"/>' % out
+    args += "".join('<arg type="%s" direction="out"/>' % t for t in outs)
     return '<method name="%s">%s</method>' % (name, args)
 
 
 XML = (
     "<node><interface name='org.freedesktop.portal.RemoteDesktop'>"
     "<property name='version' type='u' access='read'/>"
-    + method("CreateSession", ["a{sv}"], "o")
-    + method("SelectDevices", ["o", "a{sv}"], "o")
-    + method("Start", ["o", "s", "a{sv}"], "o")
+    + method("CreateSession", ["a{sv}"], ["o"])
+    + method("SelectDevices", ["o", "a{sv}"], ["o"])
+    + method("Start", ["o", "s", "a{sv}"], ["o"])
     + "".join(method(n, ["o", "a{sv}"] + list(t)) for n, t in NOTIFY.items())
     + "</interface><interface name='org.freedesktop.portal.Session'>"
     + method("Close", [])
     + "</interface><interface name='org.tavrix.PortalStandIn'>"
-    + method("Calls", [], "a(sv)")
+    + method("Calls", [], ["a(sv)"])
     + method("CloseSessions", [])
     + "</interface></node>"
 )
 NODE = Gio.DBusNodeInfo.new_for_xml(XML)
+IMPL = "org.freedesktop.impl.portal."
+BACKEND_XML = (
+    "<node><interface name='" + IMPL + "RemoteDesktop'>"
+    "<property name='version' type='u' access='read'/>"
+    "<property name='AvailableDeviceTypes' type='u' access='read'/>"
+    + method("CreateSession", ["o", "o", "s", "a{sv}"], ["u", "a{sv}"])
+    + method("SelectDevices", ["o", "o", "s", "a{sv}"], ["u", "a{sv}"])
+    + method("Start", ["o", "o", "s", "s", "a{sv}"], ["u", "a{sv}"])
+    + "".join(method(n, ["o", "a{sv}"] + list(t)) for n, t in NOTIFY.items())
+    + "</interface><interface name='" + IMPL + "Session'>"
+    + method("Close", []) + "<signal name='Closed'/>"
+    + "</interface></node>"
+)
+BACKEND = Gio.DBusNodeInfo.new_for_xml(BACKEND_XML)
 
 
 class StandIn:
@@ -119,6 +134,34 @@ class StandIn:
     def get_property(self, connection, sender, path, interface, name):
         return GLib.Variant("u", self.options.version)
 
+    def backend_call(self, connection, sender, path, interface, name, parameters, invocation):
+        if interface == "org.tavrix.PortalStandIn":
+            self.portal_call(connection, sender, path, interface, name, parameters, invocation)
+            return
+        args = parameters.unpack()
+        results = {}
+
+        def kept(*indices):
+            # As the portal's own methods take them: the session, then what the caller said.
+            return GLib.Variant.new_tuple(*(parameters.get_child_value(i) for i in indices))
+        if name == "CreateSession":
+            self.record(name, kept(3))
+            self.sessions[args[1]] = connection.register_object(
+                args[1], BACKEND.interfaces[1], self.session_call)
+        elif name == "SelectDevices":
+            self.record(name, kept(1, 3))
+        elif name == "Start":
+            self.record(name, kept(1, 3, 4))
+            results["devices"] = GLib.Variant("u", self.options.devices)
+        else:
+            self.record(name, parameters)
+            invocation.return_value(None)
+            return
+        invocation.return_value(GLib.Variant("(ua{sv})", (0, results)))
+
+    def get_backend_property(self, connection, sender, path, interface, name):
+        return GLib.Variant("u", self.options.version if name == "version" else 3)
+
 
 def main():
     parser = argparse.ArgumentParser()
@@ -127,19 +170,27 @@ def main():
     parser.add_argument("--devices", type=int, default=3)
     parser.add_argument("--refuse", action="store_true")
     parser.add_argument("--no-discrete", action="store_true")
+    parser.add_argument("--backend", action="store_true")
     options = parser.parse_args()
     flags = (Gio.DBusConnectionFlags.AUTHENTICATION_CLIENT
              | Gio.DBusConnectionFlags.MESSAGE_BUS_CONNECTION)
     connection = Gio.DBusConnection.new_for_address_sync(options.address, flags, None, None)
     stand_in = StandIn(options, connection)
-    connection.register_object(PORTAL_PATH, NODE.interfaces[0], stand_in.portal_call,
-                               stand_in.get_property, None)
-    connection.register_object(PORTAL_PATH, NODE.interfaces[2], stand_in.portal_call)
+    if options.backend:
+        name = "org.freedesktop.impl.portal.desktop.tavrix"
+        connection.register_object(PORTAL_PATH, BACKEND.interfaces[0], stand_in.backend_call,
+                                   stand_in.get_backend_property, None)
+        connection.register_object(PORTAL_PATH, NODE.interfaces[2], stand_in.backend_call)
+    else:
+        name = "org.freedesktop.portal.Desktop"
+        connection.register_object(PORTAL_PATH, NODE.interfaces[0], stand_in.portal_call,
+                                   stand_in.get_property, None)
+        connection.register_object(PORTAL_PATH, NODE.interfaces[2], stand_in.portal_call)
     loop = GLib.MainLoop()
     connection.connect("closed", lambda *_: loop.quit())
     reply = connection.call_sync(
         "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "RequestName",
-        GLib.Variant("(su)", ("org.freedesktop.portal.Desktop", 4)), None,
+        GLib.Variant("(su)", (name, 4)), None,
         Gio.DBusCallFlags.NONE, 5000, None)
     if reply.unpack()[0] != 1:
         sys.exit("the portal's name is taken")

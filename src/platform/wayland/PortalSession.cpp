@@ -23,6 +23,11 @@ constexpr std::streamsize kMaxToken = 512;
 // What a wheel click scrolls when the portal takes only smooth scrolling, as libinput
 // reports a click.
 constexpr double kSmoothClick = 10.0;
+// Calls that wait while the desktop is slow to answer; beyond them presses and motions are
+// dropped, releases never (a key left down would repeat).
+constexpr size_t kMaxWaiting = 1024;
+constexpr char kMotion[] = "NotifyPointerMotion";
+constexpr char kAxisDiscrete[] = "NotifyPointerAxisDiscrete";
 
 // The call's reply, or null and why not; false when the call was cancelled, since its session
 // may be gone then.
@@ -106,12 +111,21 @@ void CPortalSession::Stop() {
     Unsubscribe(&m_responseSubscription);
     Unsubscribe(&m_closedSubscription);
     std::string session;
+    std::deque<Notification> waiting;
     {
         const std::lock_guard<std::mutex> lock(m_lock);
         m_devices = 0;
         session.swap(m_session);
+        waiting.swap(m_outbox);
+        m_sending = nullptr;
     }
     if (session.empty() || !m_connection) return;
+    // The last input, releases above all, goes before the session closes.
+    for (const Notification& notification : waiting) {
+        g_dbus_connection_call(m_connection.get(), kPortal, kPortalPath, kRemoteDesktop,
+                               notification.method, ParametersOf(notification, session), nullptr,
+                               G_DBUS_CALL_FLAGS_NONE, -1, nullptr, nullptr, nullptr);
+    }
     g_dbus_connection_call(m_connection.get(), kPortal, session.c_str(), kSession, "Close", nullptr,
                            nullptr, G_DBUS_CALL_FLAGS_NONE, -1, nullptr, nullptr, nullptr);
     // Out before the connection may go with the caller's last reference.
@@ -337,24 +351,87 @@ std::string CPortalSession::SessionFor(uint32_t device) {
     return (m_devices & device) ? m_session : std::string();
 }
 
-void CPortalSession::Send(const char* method, GVariant* parameters, GAsyncReadyCallback done) {
+CPortalSession::Notification CPortalSession::Made(const char* method, GVariant* parameters,
+                                                  bool release) {
+    return {method, std::shared_ptr<GVariant>(g_variant_ref_sink(parameters), g_variant_unref),
+            release, 0.0, 0.0};
+}
+
+void CPortalSession::Send(Notification notification) {
+    {
+        const std::lock_guard<std::mutex> lock(m_lock);
+        if (m_session.empty()) return;
+        if (notification.method == kMotion && !m_outbox.empty() &&
+            m_outbox.back().method == kMotion) {
+            m_outbox.back().dx += notification.dx;
+            m_outbox.back().dy += notification.dy;
+            return;
+        }
+        if (m_outbox.size() >= kMaxWaiting && !notification.release) return;
+        m_outbox.push_back(std::move(notification));
+        if (m_sending) return;
+        m_sending = m_outbox.front().method;
+    }
+    SendNext();
+}
+
+void CPortalSession::SendNext() {
+    GVariant* parameters = nullptr;
+    const char* method = nullptr;
+    {
+        const std::lock_guard<std::mutex> lock(m_lock);
+        if (m_outbox.empty()) {
+            m_sending = nullptr;
+            return;
+        }
+        method = m_sending = m_outbox.front().method;
+        parameters = ParametersOf(m_outbox.front(), m_session);
+        m_outbox.pop_front();
+    }
     g_dbus_connection_call(m_connection.get(), kPortal, kPortalPath, kRemoteDesktop, method,
-                           parameters, nullptr, G_DBUS_CALL_FLAGS_NONE, -1,
-                           done ? m_cancellable.get() : nullptr, done, done ? this : nullptr);
+                           parameters, nullptr, G_DBUS_CALL_FLAGS_NONE, -1, m_cancellable.get(),
+                           &CPortalSession::OnNotified, this);
+}
+
+GVariant* CPortalSession::ParametersOf(const Notification& notification,
+                                       const std::string& session) {
+    if (notification.parameters) return g_variant_ref(notification.parameters.get());
+    return g_variant_new("(o@a{sv}dd)", session.c_str(), NoOptions(), notification.dx,
+                         notification.dy);
+}
+
+void CPortalSession::OnNotified(GObject* source, GAsyncResult* result, gpointer self) {
+    GVariant* answer = nullptr;
+    std::string failure;
+    if (!FinishCall(source, result, &answer, &failure)) return;
+    g_autoptr(GVariant) reply = answer;
+    auto* session = static_cast<CPortalSession*>(self);
+    bool discrete = false;
+    {
+        const std::lock_guard<std::mutex> lock(session->m_lock);
+        discrete = session->m_sending == kAxisDiscrete;
+    }
+    if (!reply && discrete) session->m_smoothWheel = true;
+    session->SendNext();
+}
+
+bool CPortalSession::Sending() {
+    const std::lock_guard<std::mutex> lock(m_lock);
+    return m_sending != nullptr;
 }
 
 // A button's or key's press or release: the calls for them take its code and state alike.
 void CPortalSession::NotifyPress(uint32_t device, const char* method, int32_t code, bool pressed) {
     const std::string session = SessionFor(device);
     if (session.empty()) return;
-    Send(method,
-         g_variant_new("(o@a{sv}iu)", session.c_str(), NoOptions(), code, pressed ? 1u : 0u));
+    Send(Made(method,
+              g_variant_new("(o@a{sv}iu)", session.c_str(), NoOptions(), code, pressed ? 1u : 0u),
+              !pressed));
 }
 
 void CPortalSession::NotifyPointerMotion(double dx, double dy) {
-    const std::string session = SessionFor(kPointer);
-    if (session.empty()) return;
-    Send("NotifyPointerMotion", g_variant_new("(o@a{sv}dd)", session.c_str(), NoOptions(), dx, dy));
+    if (SessionFor(kPointer).empty()) return;
+    Send(Notification{kMotion, nullptr, false, dx, dy});
 }
 
 void CPortalSession::NotifyPointerMotionAbsolute(uint32_t, double, double) {
@@ -373,17 +450,8 @@ void CPortalSession::NotifyPointerAxisDiscrete(uint32_t axis, int32_t steps) {
     }
     const std::string session = SessionFor(kPointer);
     if (session.empty()) return;
-    Send("NotifyPointerAxisDiscrete",
-         g_variant_new("(o@a{sv}ui)", session.c_str(), NoOptions(), axis, steps),
-         &CPortalSession::OnAxisDiscreteDone);
-}
-
-void CPortalSession::OnAxisDiscreteDone(GObject* source, GAsyncResult* result, gpointer self) {
-    GVariant* answer = nullptr;
-    std::string failure;
-    if (!FinishCall(source, result, &answer, &failure)) return;
-    g_autoptr(GVariant) reply = answer;
-    if (!reply) static_cast<CPortalSession*>(self)->m_smoothWheel = true;
+    Send(Made(kAxisDiscrete,
+              g_variant_new("(o@a{sv}ui)", session.c_str(), NoOptions(), axis, steps)));
 }
 
 void CPortalSession::NotifyPointerAxis(double dx, double dy) {
@@ -393,7 +461,7 @@ void CPortalSession::NotifyPointerAxis(double dx, double dy) {
     g_variant_builder_init(&options, G_VARIANT_TYPE_VARDICT);
     // Each turn is whole: the scroll ends with it.
     g_variant_builder_add(&options, "{sv}", "finish", g_variant_new_boolean(TRUE));
-    Send("NotifyPointerAxis", g_variant_new("(oa{sv}dd)", session.c_str(), &options, dx, dy));
+    Send(Made("NotifyPointerAxis", g_variant_new("(oa{sv}dd)", session.c_str(), &options, dx, dy)));
 }
 
 void CPortalSession::NotifyKeyboardKeysym(int32_t keysym, bool pressed) {

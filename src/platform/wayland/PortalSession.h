@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -18,7 +19,10 @@ enum class PortalState { Starting, Started, Refused, Closed, Unavailable };
 // callback then tells, on the main loop's thread, once each: Starting, then Started, or
 // Refused (the user said no), Unavailable (no portal, or it failed) or, later, Closed (the
 // desktop ended the session). The Notify* calls may come from any thread; they are dropped
-// unless the session is started and the desktop granted their device.
+// unless the session is started and the desktop granted their device. They reach the
+// desktop one after the other, each once the last is answered: the portal may handle calls
+// that arrive together on threads of its own, and a click must not become a release before
+// its press. Motions that wait meanwhile are added together.
 class CPortalSession {
 public:
     using StateCallback = std::function<void(PortalState, const std::string& text)>;
@@ -56,6 +60,8 @@ public:
     void NotifyKeyboardKeysym(int32_t keysym, bool pressed);
     // A Linux input key code (KEY_ENTER ...).
     void NotifyKeyboardKeycode(int32_t keycode, bool pressed);
+    // Whether input is still on its way to the desktop.
+    bool Sending();
 
 private:
     enum class Step { None, CreateSession, SelectDevices, Start };
@@ -72,7 +78,7 @@ private:
                            GVariant* parameters, gpointer self);
     static void OnClosed(GDBusConnection*, const char*, const char*, const char*, const char*,
                          GVariant*, gpointer self);
-    static void OnAxisDiscreteDone(GObject* source, GAsyncResult* result, gpointer self);
+    static void OnNotified(GObject* source, GAsyncResult* result, gpointer self);
 
     // Subscribes to the Response of the request that the step's call will make with a new
     // handle_token, then makes the call with the parameters build makes from that token.
@@ -87,7 +93,20 @@ private:
     // The session's handle when the desktop granted the device; empty otherwise.
     std::string SessionFor(uint32_t device);
     void NotifyPress(uint32_t device, const char* method, int32_t code, bool pressed);
-    void Send(const char* method, GVariant* parameters, GAsyncReadyCallback done = nullptr);
+    // One Notify* call waiting its turn; a motion's parameters are made when it goes.
+    struct Notification {
+        const char* method;
+        std::shared_ptr<GVariant> parameters;
+        bool release;
+        double dx;
+        double dy;
+    };
+    // A call with its parameters made now.
+    static Notification Made(const char* method, GVariant* parameters, bool release = false);
+    void Send(Notification notification);
+    // Sends the next waiting call, or notes that none is on its way.
+    void SendNext();
+    static GVariant* ParametersOf(const Notification& notification, const std::string& session);
     std::string ReadToken() const;
 
     struct Unref {
@@ -113,4 +132,6 @@ private:
     std::string m_session;   // guarded
     uint32_t m_devices = 0;  // guarded; nonzero once started
     std::atomic<bool> m_smoothWheel{false};
+    std::deque<Notification> m_outbox;  // guarded
+    const char* m_sending = nullptr;    // guarded: the method on its way, if any
 };
