@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <xkbcommon/xkbcommon.h>
 
 #include <chrono>
 #include <filesystem>
@@ -18,6 +19,7 @@
 
 #include "platform/wayland/PortalInput.h"
 #include "platform/wayland/PortalSession.h"
+#include "platform/wayland/WaylandKeymap.h"
 #include "platform/x11/X11Services.h"
 
 namespace {
@@ -403,6 +405,56 @@ TEST_F(PortalSessionTest, KeyboardAnswersCharactersByKeysymAndNamedKeys) {
     EXPECT_TRUE(controlC.producible && controlC.control);
     EXPECT_EQ(controlC.key.layoutCode, static_cast<uint32_t>('c'));
     EXPECT_FALSE(keyboard.KeyForCharacter('\x81').producible);  // no character in the code page
+}
+
+// The keymap text of a layout, as a seat's keyboard announces it.
+std::string KeymapText(const char* layout) {
+    xkb_context* context = xkb_context_new(XKB_CONTEXT_NO_FLAGS);
+    const xkb_rule_names names{nullptr, nullptr, layout, nullptr, nullptr};
+    xkb_keymap* keymap = xkb_keymap_new_from_names(context, &names, XKB_KEYMAP_COMPILE_NO_FLAGS);
+    char* text = keymap ? xkb_keymap_get_as_string(keymap, XKB_KEYMAP_FORMAT_TEXT_V1) : nullptr;
+    std::string result = text ? text : "";
+    free(text);
+    xkb_keymap_unref(keymap);
+    xkb_context_unref(context);
+    return result;
+}
+
+// The keyboard calls from the index on, one word each: a keysym as its character ("sp" for
+// the space), a key code after '#', then + or - for press or release.
+std::string Strokes(const std::vector<Call>& calls, size_t from) {
+    std::string words;
+    for (size_t i = from; i < calls.size(); ++i) {
+        g_autoptr(GVariant) code = g_variant_get_child_value(calls[i].args.get(), 2);
+        g_autoptr(GVariant) state = g_variant_get_child_value(calls[i].args.get(), 3);
+        const int32_t number = g_variant_get_int32(code);
+        if (!words.empty()) words += ' ';
+        if (calls[i].method == "NotifyKeyboardKeycode")
+            words += '#' + std::to_string(number);
+        else if (number == ' ')
+            words += "sp";
+        else
+            words += static_cast<char>(number);
+        words += g_variant_get_uint32(state) ? '+' : '-';
+    }
+    return words;
+}
+
+TEST_F(PortalSessionTest, CharactersTheDesktopsLayoutLacksGoAsUnicodeEntry) {
+    StartPortal();
+    StartSession();
+    const CWaylandKeymap german(KeymapText("de"));
+    ASSERT_TRUE(german.Usable());
+    CPortalKeyboard keyboard(*m_session, m_codePage, &german);
+    EXPECT_TRUE(keyboard.KeyForCharacter('\xE4').producible);   // a-umlaut: a key of its own
+    EXPECT_TRUE(keyboard.KeyForCharacter('\x80').producible);   // the euro sign: AltGr+E
+    EXPECT_FALSE(keyboard.KeyForCharacter('\xE9').producible);  // e-acute: a dead key and E
+    keyboard.TypeUnmappedCharacter('\xE9');
+    keyboard.TypeUnmappedCharacter('\x89');  // the per mille sign, U+2030
+    keyboard.TypeUnmappedCharacter('\xE4');
+    EXPECT_EQ(Strokes(Calls(), 3),
+              "#29+ #42+ u+ u- #42- #29- e+ e- 9+ 9- sp+ sp- "
+              "#29+ #42+ u+ u- #42- #29- 2+ 2- 0+ 0- 3+ 3- 0+ 0- sp+ sp- \xE4+ \xE4-");
 }
 
 TEST_F(PortalSessionTest, RefusalIsSaidOnceAndInputDropped) {

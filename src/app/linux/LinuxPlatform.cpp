@@ -7,6 +7,7 @@
 #include "platform/wayland/PortalInput.h"
 #include "platform/wayland/PortalSession.h"
 #include "platform/wayland/WaylandKeyboard.h"
+#include "platform/wayland/WaylandKeymap.h"
 #include "platform/wayland/WaylandPointer.h"
 #include "platform/wayland/WaylandSession.h"
 #include "platform/wayland/WaylandWindowSystem.h"
@@ -74,7 +75,10 @@ CLinuxPlatform::CLinuxPlatform(std::function<void(const std::string&)> say) {
             nullptr, files, kPortalTokenFileName,
             [say](PortalState, const std::string& text) { say(text); });
         m_portalPointer = std::make_unique<CPortalPointer>(*m_portal);
-        m_portalKeyboard = std::make_unique<CPortalKeyboard>(*m_portal, codePage);
+        if (!m_wayland->SeatKeymap().empty())
+            m_portalLayout = std::make_unique<CWaylandKeymap>(m_wayland->SeatKeymap());
+        m_portalKeyboard =
+            std::make_unique<CPortalKeyboard>(*m_portal, codePage, m_portalLayout.get());
         m_pointer = m_portalPointer.get();
         m_keyboard = m_portalKeyboard.get();
         // Now, so that the desktop asks while the user is at it, not when a device comes.

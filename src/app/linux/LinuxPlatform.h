@@ -24,6 +24,7 @@ class CWaylandWindowSystem;
 class CPortalSession;
 class CPortalPointer;
 class CPortalKeyboard;
+class CWaylandKeymap;
 
 // Where the desktop portal's restore token is kept, beside the settings.
 constexpr char kPortalTokenFileName[] = "TavrixPortalToken.txt";
@@ -68,6 +69,8 @@ private:
     std::unique_ptr<CWaylandWindowSystem> m_waylandWindows;
     std::unique_ptr<CPortalSession> m_portal;
     std::unique_ptr<CPortalPointer> m_portalPointer;
+    // The seat keyboard's layout, where the compositor tells it: what the portal can type.
+    std::unique_ptr<CWaylandKeymap> m_portalLayout;
     std::unique_ptr<CPortalKeyboard> m_portalKeyboard;
     RouteChoice m_route;
     IPointerDevice* m_pointer = nullptr;

@@ -6,9 +6,6 @@ namespace {
 
 constexpr uint32_t kNoSymbol = 0;
 
-// X offsets every code point above Latin-1 by this to make its Unicode keysym.
-constexpr uint32_t kUnicodeKeysymBase = 0x01000000;
-
 struct LegacyKeysym {
     char32_t character;
     uint32_t keysym;

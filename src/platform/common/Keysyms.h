@@ -7,6 +7,8 @@
 class IAnsiCodePage;
 
 // Keysyms as X and xkbcommon number them; 0 is none (NoSymbol).
+// X offsets every code point above Latin-1 by this to make its Unicode keysym.
+constexpr uint32_t kUnicodeKeysymBase = 0x01000000;
 // The keysym that types a character: the code itself for Latin-1, X's older keysym where it
 // has one (EuroSign, the typographic quotes and dashes), otherwise the Unicode keysym.
 // NoSymbol for control characters.

@@ -7,6 +7,7 @@
 #include "platform/common/PointerWords.h"
 #include "platform/wayland/EvdevCodes.h"
 #include "platform/wayland/PortalSession.h"
+#include "platform/wayland/WaylandKeymap.h"
 
 namespace {
 
@@ -110,11 +111,18 @@ CharacterKey CPortalKeyboard::KeyForCharacter(char character) {
         return result;
     }
     const bool control = unicode >= 1 && unicode <= kLastControlLetter;
-    const uint32_t keysym = KeysymOfCharacter(control ? U'a' + unicode - 1 : unicode);
-    result.producible = keysym != 0;
+    const char32_t typed = control ? U'a' + unicode - 1 : unicode;
+    const uint32_t keysym = KeysymOfCharacter(typed);
+    result.producible = keysym != 0 && LayoutHas(keysym, typed);
     result.key = Key::Layout(keysym);
     result.control = control;
     return result;
+}
+
+bool CPortalKeyboard::LayoutHas(uint32_t keysym, char32_t character) const {
+    CWaylandKeymap::Stroke stroke;
+    return !m_layout || !m_layout->Usable() ||
+           m_layout->Find(keysym, kUnicodeKeysymBase | character, &stroke);
 }
 
 void CPortalKeyboard::Stroke(Key key, bool press) {
@@ -135,9 +143,31 @@ void CPortalKeyboard::KeyUp(Key key) {
     Stroke(key, false);
 }
 
-void CPortalKeyboard::TypeUnmappedCharacter(char character) {
-    const uint32_t keysym = KeysymOfCharacter(CharacterOfByte(m_codePage, character));
-    if (keysym == 0) return;
+void CPortalKeyboard::Tap(uint32_t keysym) {
     Stroke(Key::Layout(keysym), true);
     Stroke(Key::Layout(keysym), false);
+}
+
+void CPortalKeyboard::TypeUnmappedCharacter(char character) {
+    const char32_t unicode = CharacterOfByte(m_codePage, character);
+    const uint32_t keysym = KeysymOfCharacter(unicode);
+    if (keysym == 0) return;
+    if (LayoutHas(keysym, unicode)) {
+        Tap(keysym);
+        return;
+    }
+    Stroke(Key::Named(NamedKey::Control), true);
+    Stroke(Key::Named(NamedKey::Shift), true);
+    Tap('u');
+    Stroke(Key::Named(NamedKey::Shift), false);
+    Stroke(Key::Named(NamedKey::Control), false);
+    static const char kHex[] = "0123456789abcdef";
+    bool leading = true;
+    for (int shift = 20; shift >= 0; shift -= 4) {
+        const unsigned digit = (unicode >> shift) & 0xF;
+        if (leading && digit == 0 && shift > 0) continue;
+        leading = false;
+        Tap(static_cast<unsigned char>(kHex[digit]));
+    }
+    Tap(' ');
 }

@@ -6,6 +6,7 @@
 #include "platform/PointerDevice.h"
 
 class CPortalSession;
+class CWaylandKeymap;
 class IAnsiCodePage;
 
 // The pointer through the desktop portal's remote-desktop session. The portal moves it only
@@ -36,11 +37,15 @@ private:
 };
 
 // The keyboard through the desktop portal. A character goes as its keysym, for which the
-// desktop finds the key and shift level itself; named keys go by their key codes.
+// desktop finds the key and shift level itself; named keys go by their key codes. GNOME
+// drops a keysym that its layout has no key for, so where the layout is known (layout, the
+// keymap of the seat's keyboard), a character it lacks goes as Unicode entry instead:
+// Ctrl+Shift+U, the code in hex, a space, which GTK and IBus turn into the character.
 class CPortalKeyboard : public IKeyboard {
 public:
-    CPortalKeyboard(CPortalSession& session, const IAnsiCodePage& codePage)
-        : m_session(session), m_codePage(codePage) {}
+    CPortalKeyboard(CPortalSession& session, const IAnsiCodePage& codePage,
+                    const CWaylandKeymap* layout = nullptr)
+        : m_session(session), m_codePage(codePage), m_layout(layout) {}
 
     void KeyDown(Key key) override;
     void KeyUp(Key key) override;
@@ -51,7 +56,11 @@ public:
 
 private:
     void Stroke(Key key, bool press);
+    void Tap(uint32_t keysym);
+    // Whether the desktop's layout has a key for the character's keysym; true when unknown.
+    bool LayoutHas(uint32_t keysym, char32_t character) const;
 
     CPortalSession& m_session;
     const IAnsiCodePage& m_codePage;
+    const CWaylandKeymap* m_layout;
 };

@@ -16,9 +16,6 @@
 
 namespace {
 
-// X offsets every code point above Latin-1 by this to make its Unicode keysym.
-constexpr uint32_t kUnicodeKeysymBase = 0x01000000;
-
 uint32_t Now() {
     return static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
                                      std::chrono::steady_clock::now().time_since_epoch())
