@@ -449,6 +449,9 @@ TEST_F(PortalSessionTest, CharactersTheDesktopsLayoutLacksGoAsUnicodeEntry) {
     EXPECT_TRUE(keyboard.KeyForCharacter('\xE4').producible);   // a-umlaut: a key of its own
     EXPECT_TRUE(keyboard.KeyForCharacter('\x80').producible);   // the euro sign: AltGr+E
     EXPECT_FALSE(keyboard.KeyForCharacter('\xE9').producible);  // e-acute: a dead key and E
+    // US English has its euro sign on a key above those X clients see; the desktop types it.
+    const CWaylandKeymap us(KeymapText("us"));
+    EXPECT_TRUE(CPortalKeyboard(*m_session, m_codePage, &us).KeyForCharacter('\x80').producible);
     keyboard.TypeUnmappedCharacter('\xE9');
     keyboard.TypeUnmappedCharacter('\x89');  // the per mille sign, U+2030
     keyboard.TypeUnmappedCharacter('\xE4');

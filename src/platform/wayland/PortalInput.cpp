@@ -120,9 +120,8 @@ CharacterKey CPortalKeyboard::KeyForCharacter(char character) {
 }
 
 bool CPortalKeyboard::LayoutHas(uint32_t keysym, char32_t character) const {
-    CWaylandKeymap::Stroke stroke;
     return !m_layout || !m_layout->Usable() ||
-           m_layout->Find(keysym, kUnicodeKeysymBase | character, &stroke);
+           m_layout->Types(keysym, kUnicodeKeysymBase | character);
 }
 
 void CPortalKeyboard::Stroke(Key key, bool press) {

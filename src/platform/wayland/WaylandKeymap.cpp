@@ -97,14 +97,24 @@ void CWaylandKeymap::FindSpares() {
 }
 
 bool CWaylandKeymap::Find(uint32_t keysym, uint32_t otherSpelling, Stroke* stroke) const {
+    // Keys above it reach Wayland clients only, not X clients through XWayland.
+    return FindUpTo(keysym, otherSpelling, kHighestKeycode, stroke);
+}
+
+bool CWaylandKeymap::Types(uint32_t keysym, uint32_t otherSpelling) const {
+    Stroke stroke;
+    return FindUpTo(keysym, otherSpelling, XKB_KEYCODE_MAX, &stroke);
+}
+
+bool CWaylandKeymap::FindUpTo(uint32_t keysym, uint32_t otherSpelling, uint32_t lastKeycode,
+                              Stroke* stroke) const {
     if (!m_keymap || keysym == 0) return false;
     const uint32_t allowed = m_shiftMask | m_levelThreeMask;
     bool found = false;
     int fewest = 0;
     const xkb_keycode_t first = xkb_keymap_min_keycode(m_keymap);
-    // Keys above it reach Wayland clients only, not X clients through XWayland.
     const xkb_keycode_t last =
-        std::min<xkb_keycode_t>(xkb_keymap_max_keycode(m_keymap), kHighestKeycode);
+        std::min<xkb_keycode_t>(xkb_keymap_max_keycode(m_keymap), lastKeycode);
     for (xkb_keycode_t code = first; code <= last; ++code) {
         if (xkb_keymap_num_layouts_for_key(m_keymap, code) == 0) continue;
         const xkb_level_index_t levels = xkb_keymap_num_levels_for_key(m_keymap, code, 0);

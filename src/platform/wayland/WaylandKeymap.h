@@ -32,6 +32,9 @@ public:
     // modifiers (Shift and the third level's shift only), lent keys left out; false when the
     // layout has none.
     bool Find(uint32_t keysym, uint32_t otherSpelling, Stroke* stroke) const;
+    // Whether any key of the layout types the keysym (or its other spelling) with those
+    // modifiers, key codes that X clients can't see included.
+    bool Types(uint32_t keysym, uint32_t otherSpelling) const;
     // The key that sets the third level's modifier; 0 when the layout has none.
     uint32_t LevelThreeKey() const { return m_levelThreeKey; }
 
@@ -68,6 +71,8 @@ private:
         bool unnamed;
     };
 
+    bool FindUpTo(uint32_t keysym, uint32_t otherSpelling, uint32_t lastKeycode,
+                  Stroke* stroke) const;
     void FindSpares();
     void FindLevelThree();
 
