@@ -50,8 +50,9 @@ struct FakeCompositorRequests {
         wl_client_post_no_memory(client);  // the seat has no devices to give
         (void)id;
     }
+    static void Release(wl_client*, wl_resource* r) { wl_resource_destroy(r); }
     static void BindSeat(wl_client* client, void*, uint32_t version, uint32_t id) {
-        static const struct wl_seat_interface seat = {GetDevice, GetDevice, GetDevice, nullptr};
+        static const struct wl_seat_interface seat = {GetDevice, GetDevice, GetDevice, Release};
         wl_resource* resource =
             wl_resource_create(client, &wl_seat_interface, static_cast<int>(version), id);
         wl_resource_set_implementation(resource, &seat, nullptr, nullptr);
