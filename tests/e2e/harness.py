@@ -4,6 +4,7 @@ stopped by its own process id."""
 
 import atexit
 import os
+import random
 import shutil
 import signal
 import socket
@@ -24,11 +25,26 @@ def _env_path(name):
 
 
 PROBE_ADDRESS = "127.0.0.254"
+# Ports the tests give their servers: below Linux's default range for outgoing connections
+# (32768 to 60999).
+FREE_PORTS_FROM, FREE_PORTS_TO = 20000, 32768
 
 
 def free_port():
+    """A port the server can bind on every address. Checked on every address, since a
+    connection the tests made from another loopback address (127.0.0.254, 127.0.x.y) leaves
+    its port in TIME_WAIT there, which keeps a program that doesn't reuse addresses (the
+    Windows server under Wine) from listening on it; and below the range the system takes
+    ports for outgoing connections from, so that none takes it before the server does."""
     with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
+        for _ in range(200):
+            port = random.randrange(FREE_PORTS_FROM, FREE_PORTS_TO)
+            try:
+                s.bind(("0.0.0.0", port))
+                return port
+            except OSError:
+                continue
+        s.bind(("0.0.0.0", 0))
         return s.getsockname()[1]
 
 
