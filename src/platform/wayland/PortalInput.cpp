@@ -1,6 +1,7 @@
 #include "platform/wayland/PortalInput.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "platform/AnsiCodePage.h"
 #include "platform/common/Keysyms.h"
@@ -160,13 +161,8 @@ void CPortalKeyboard::TypeUnmappedCharacter(char character) {
     Tap('u');
     Stroke(Key::Named(NamedKey::Shift), false);
     Stroke(Key::Named(NamedKey::Control), false);
-    static const char kHex[] = "0123456789abcdef";
-    bool leading = true;
-    for (int shift = 20; shift >= 0; shift -= 4) {
-        const unsigned digit = (unicode >> shift) & 0xF;
-        if (leading && digit == 0 && shift > 0) continue;
-        leading = false;
-        Tap(static_cast<unsigned char>(kHex[digit]));
-    }
+    char hex[9] = {};
+    std::snprintf(hex, sizeof(hex), "%x", static_cast<unsigned>(unicode));
+    for (const char* digit = hex; *digit; ++digit) Tap(static_cast<unsigned char>(*digit));
     Tap(' ');
 }
