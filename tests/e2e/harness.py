@@ -106,6 +106,11 @@ class WineSession:
             self.env["DISPLAY"] = self.display
             self._run([self.wine, "wineboot", "-i"], timeout=180)
             self._run([self.wineserver, "-w"], timeout=180)
+            # A wineserver that ends once its last process has gone can race the next
+            # program's start, which then fails with Wine's own exit code 1: this one stays
+            # until close() ends it.
+            subprocess.run([self.wineserver, "-p"], env=self.env, timeout=60,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=False)
             # A crash must fail a test, not wait for someone to close a dialog.
             self._run([self.wine, "reg", "add", r"HKCU\Software\Wine\WineDbg", "/v",
                        "ShowCrashDialog", "/t", "REG_DWORD", "/d", "0", "/f"], timeout=60)
@@ -141,8 +146,13 @@ class WineSession:
         env = dict(self.env)
         if dll_overrides:
             env["WINEDLLOVERRIDES"] = ";".join([env["WINEDLLOVERRIDES"], *dll_overrides])
-        return subprocess.Popen([self.wine, exe], env=env, cwd=cwd,
-                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        # What Wine itself says (a loader's failure) is kept for exit_report.
+        fd, errors = tempfile.mkstemp(prefix="wine-", suffix=".err", dir=self.root)
+        with os.fdopen(fd, "wb") as stderr:
+            process = subprocess.Popen([self.wine, exe], env=env, cwd=cwd,
+                                       stdout=subprocess.DEVNULL, stderr=stderr)
+        process.stderr_path = errors
+        return process
 
     def system_folder(self, exe):
         """The Windows system folder that a program of exe's bitness loads libraries from."""
@@ -249,11 +259,22 @@ def built_program(name):
     return os.path.join(os.path.dirname(_env_path("TAVRIX_PROBE_EXE")), name)
 
 
+def exit_report(process):
+    """Why a program of start_windows ended: its exit code and the last of Wine's words."""
+    report = f"server exited with {process.returncode}"
+    try:
+        with open(process.stderr_path, "rb") as f:
+            said = f.read()[-600:].decode("latin-1").strip()
+    except (AttributeError, OSError):
+        said = ""
+    return report + (f"; Wine said: {said}" if said else "")
+
+
 def wait_listening(process, port, timeout=30):
     """Waits until the server process accepts devices on port; fails if it exits first."""
     def accepting():
         if process.poll() is not None:
-            raise AssertionError(f"server exited with {process.returncode}")
+            raise AssertionError(exit_report(process))
         try:
             # A call that leaves without a password counts as a refusal of its address:
             # the probe calls from one that no test uses.

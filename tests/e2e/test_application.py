@@ -7,7 +7,7 @@ import re
 import time
 import unittest
 
-from harness import (Device, ServerProcess, WineSession, built_program, free_port,
+from harness import (Device, ServerProcess, WineSession, built_program, exit_report, free_port,
                      wait_until)
 
 MAIN = "Tavrix Server"
@@ -147,7 +147,7 @@ class ApplicationTestCase(unittest.TestCase):
     def wait_ready(self, server, timeout=30):
         def ready():
             if server.process.poll() is not None:
-                raise AssertionError(f"server exited with {server.process.returncode}")
+                raise AssertionError(exit_report(server.process))
             return self.probe.text(STATUS) in ("On", "Off", "Connected")
         self.assertTrue(wait_until(ready, timeout, interval=0.3), "the dialog never came")
 
