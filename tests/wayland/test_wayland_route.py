@@ -2,6 +2,7 @@
 window list as a Wayland client sees them and as sway's own tree tells them."""
 
 import os
+import signal
 import sys
 import time
 import unittest
@@ -91,6 +92,22 @@ class Pointer(RouteTestCase):
         self.device.send(b"7777:50:60:0\n")
         self.assertTrue(self.target.wait_line(lambda line: line == "motion 50 60", 10))
         self.assertFalse([line for line in self.server.stderr_lines() if "Error" in line])
+
+    def test_a_compositor_that_stops_reading_ends_the_server_rather_than_hanging_it(self):
+        sway = self.session.process.pid
+        os.kill(sway, signal.SIGSTOP)
+        self.addCleanup(os.kill, sway, signal.SIGCONT)
+        data = b"2:1:0\n2:-1:0\n" * 20000
+        try:
+            for i in range(0, len(data), 4096):
+                self.device.send(data[i:i + 4096])
+        except OSError:
+            pass  # the server went first
+        # It waits for room once; when what it queued meanwhile overflows, the connection
+        # has failed and the session is over for it.
+        self.assertIsNotNone(self.server.wait_for_line(lambda line: "session is over" in line,
+                                                       30), self.server.stderr_lines())
+        self.assertTrue(wait_until(lambda: self.server.process.poll() is not None, 10))
 
     def test_buttons_raw_words_and_side_buttons(self):
         self.send("7777:300:300:0", "3:0", "4:0", "33:1:2", "3:2", "4:2")

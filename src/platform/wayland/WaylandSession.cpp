@@ -39,7 +39,9 @@ T* Bind(wl_registry* registry, uint32_t name, const wl_interface* interface, uin
 struct WaylandSessionListeners {
     static void OutputGeometry(void* data, wl_output* output, int32_t x, int32_t y, int32_t,
                                int32_t, int32_t, const char*, const char*, int32_t) {
-        for (auto& known : static_cast<CWaylandSession*>(data)->m_outputs) {
+        auto* session = static_cast<CWaylandSession*>(data);
+        const std::lock_guard<std::mutex> lock(session->m_outputsLock);
+        for (auto& known : session->m_outputs) {
             if (known.output != output) continue;
             known.x = x;
             known.y = y;
@@ -48,7 +50,9 @@ struct WaylandSessionListeners {
     static void OutputMode(void* data, wl_output* output, uint32_t flags, int32_t width,
                            int32_t height, int32_t) {
         if (!(flags & WL_OUTPUT_MODE_CURRENT)) return;
-        for (auto& known : static_cast<CWaylandSession*>(data)->m_outputs) {
+        auto* session = static_cast<CWaylandSession*>(data);
+        const std::lock_guard<std::mutex> lock(session->m_outputsLock);
+        for (auto& known : session->m_outputs) {
             if (known.output != output) continue;
             known.width = width;
             known.height = height;
@@ -57,7 +61,9 @@ struct WaylandSessionListeners {
     static void OutputDone(void*, wl_output*) {}
     static void OutputText(void*, wl_output*, const char*) {}
     static void OutputScale(void* data, wl_output* output, int32_t factor) {
-        for (auto& known : static_cast<CWaylandSession*>(data)->m_outputs) {
+        auto* session = static_cast<CWaylandSession*>(data);
+        const std::lock_guard<std::mutex> lock(session->m_outputsLock);
+        for (auto& known : session->m_outputs) {
             if (known.output == output && factor > 0) known.scale = factor;
         }
     }
@@ -127,6 +133,7 @@ CWaylandSession::CWaylandSession() {
 CWaylandSession::~CWaylandSession() {
     if (!m_display) return;
     if (m_source != 0) g_source_remove(m_source);
+    if (m_failure != 0) g_source_remove(m_failure);
     for (const Output& output : m_outputs) wl_output_destroy(output.output);
     if (m_pointerManager) zwlr_virtual_pointer_manager_v1_destroy(m_pointerManager);
     if (m_keyboardManager) zwp_virtual_keyboard_manager_v1_destroy(m_keyboardManager);
@@ -148,7 +155,10 @@ void CWaylandSession::OnGlobal(void* data, wl_registry* registry, uint32_t name,
         output.name = name;
         output.output =
             Bind<wl_output>(registry, name, &wl_output_interface, version, kOutputVersion);
-        self->m_outputs.push_back(output);
+        {
+            const std::lock_guard<std::mutex> lock(self->m_outputsLock);
+            self->m_outputs.push_back(output);
+        }
         wl_output_add_listener(output.output, &kOutputListener, self);
     } else if (kind == zwlr_virtual_pointer_manager_v1_interface.name && !self->m_pointerManager) {
         self->m_pointerManagerVersion = std::min(version, kPointerManagerVersion);
@@ -167,6 +177,7 @@ void CWaylandSession::OnGlobal(void* data, wl_registry* registry, uint32_t name,
 
 void CWaylandSession::OnGlobalRemove(void* data, wl_registry*, uint32_t name) {
     auto* self = static_cast<CWaylandSession*>(data);
+    const std::lock_guard<std::mutex> lock(self->m_outputsLock);
     const auto gone = std::find_if(self->m_outputs.begin(), self->m_outputs.end(),
                                    [name](const Output& output) { return output.name == name; });
     if (gone == self->m_outputs.end()) return;
@@ -194,6 +205,7 @@ zwlr_foreign_toplevel_manager_v1* CWaylandSession::BindToplevelManager() {
 }
 
 ScreenRect CWaylandSession::Extent() const {
+    const std::lock_guard<std::mutex> lock(m_outputsLock);
     ScreenRect extent;
     bool any = false;
     for (const Output& output : m_outputs) {
@@ -217,13 +229,41 @@ bool CWaylandSession::Flush() {
     if (!m_display) return false;
     // The compositor reads at its own pace. When the socket is full, wait for room: what
     // stays queued fills libwayland's own buffer, and a request that finds that full ends
-    // the connection.
+    // the connection. A compositor that let the last wait pass is not waited for again until
+    // it reads.
+    const int waits = m_stalled ? 0 : kFlushWaits;
     for (int wait = 0;; ++wait) {
-        if (wl_display_flush(m_display) >= 0) return true;
-        if (errno != EAGAIN || wait == kFlushWaits) return false;
+        if (wl_display_get_error(m_display) != 0) break;
+        if (wl_display_flush(m_display) >= 0) {
+            m_stalled = false;
+            return true;
+        }
+        if (errno != EAGAIN) break;
+        if (wait >= waits) {
+            m_stalled = true;
+            return false;
+        }
         pollfd room{wl_display_get_fd(m_display), POLLOUT, 0};
         poll(&room, 1, kFlushWaitMs);
     }
+    // The main loop, which nothing wakes for a compositor that stopped reading, is told.
+    if (!m_failed.exchange(true)) m_failure = g_idle_add(OnFailed, this);
+    return false;
+}
+
+gboolean CWaylandSession::OnFailed(gpointer data) {
+    auto* self = static_cast<CWaylandSession*>(data);
+    self->m_failure = 0;
+    if (self->m_source != 0) g_source_remove(self->m_source);
+    self->m_source = 0;
+    self->Lose();
+    return G_SOURCE_REMOVE;
+}
+
+void CWaylandSession::Lose() {
+    if (m_lostTold) return;
+    m_lostTold = true;
+    if (m_onLost) m_onLost();
 }
 
 bool CWaylandSession::Roundtrip() {
@@ -239,6 +279,6 @@ gboolean CWaylandSession::OnReadable(gint, GIOCondition condition, gpointer data
         return G_SOURCE_CONTINUE;
     }
     self->m_source = 0;
-    if (self->m_onLost) self->m_onLost();
+    self->Lose();
     return G_SOURCE_REMOVE;
 }

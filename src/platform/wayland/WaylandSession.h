@@ -1,8 +1,10 @@
 #pragma once
 #include <glib.h>
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -41,13 +43,15 @@ public:
     uint32_t PointerManagerVersion() const { return m_pointerManagerVersion; }
 
     // The bounding box of the outputs in the compositor's space; empty before any output
-    // told its mode.
+    // told its mode. Any thread.
     ScreenRect Extent() const;
     // The text of the keymap the seat's keyboard announced at start; empty when the seat has
     // no keyboard (a headless compositor).
     const std::string& SeatKeymap() const { return m_seatKeymap; }
 
-    // Sends what is queued; false once the connection is lost.
+    // Sends what is queued, waiting a while for a compositor slow to read; false when it
+    // could not all go. A compositor that stopped reading is waited for once, not at every
+    // request; one whose connection failed is reported lost. Any thread.
     bool Flush();
     // Waits for the compositor to answer everything sent so far (start-up only).
     bool Roundtrip();
@@ -70,6 +74,9 @@ private:
                          uint32_t version);
     static void OnGlobalRemove(void* data, wl_registry* registry, uint32_t name);
     static gboolean OnReadable(gint fd, GIOCondition condition, gpointer data);
+    static gboolean OnFailed(gpointer data);
+    // Tells m_onLost, once.
+    void Lose();
     void ReadSeatKeymap();
 
     wl_display* m_display = nullptr;
@@ -80,7 +87,15 @@ private:
     zwp_virtual_keyboard_manager_v1* m_keyboardManager = nullptr;
     uint32_t m_toplevelGlobal = 0;
     uint32_t m_toplevelVersion = 0;
+    // Written by the main loop's listeners, read by Extent from any thread.
+    mutable std::mutex m_outputsLock;
     std::vector<Output> m_outputs;
+    // The last flush found no room in time.
+    std::atomic<bool> m_stalled{false};
+    // A flush found the connection failed; the main loop is told once.
+    std::atomic<bool> m_failed{false};
+    guint m_failure = 0;
+    bool m_lostTold = false;
     uint32_t m_seatCapabilities = 0;
     std::string m_seatKeymap;
     guint m_source = 0;
