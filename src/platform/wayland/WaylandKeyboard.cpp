@@ -60,18 +60,23 @@ CWaylandKeyboard::~CWaylandKeyboard() {
 void CWaylandKeyboard::UploadIfChanged() {
     if (!m_keymap.Changed()) return;
     const std::string text = m_keymap.Text();
+    // Still changed when the file can't be made: the next stroke tries again.
     const int fd = KeymapFile(text);
     if (fd < 0) return;
     // The request takes a copy of the descriptor.
     zwp_virtual_keyboard_v1_keymap(m_keyboard, WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1, fd,
                                    static_cast<uint32_t>(text.size() + 1));
     close(fd);
+    m_keymap.Sent();
     m_session.Flush();
 }
 
 void CWaylandKeyboard::Stroke(uint32_t keycode, bool press) {
     if (!m_keyboard || keycode < kXkbKeycodeOffset) return;
     UploadIfChanged();
+    // Without the keymap a key would type what it did before, or end the virtual keyboard
+    // when it has none yet: presses are dropped until the keymap is sent.
+    if (m_keymap.Changed() && press) return;
     // The protocol's key is the evdev code, the keymap's less 8.
     zwp_virtual_keyboard_v1_key(
         m_keyboard, Now(), keycode - kXkbKeycodeOffset,
@@ -104,13 +109,19 @@ uint32_t CWaylandKeyboard::KeycodeOf(uint32_t keysym) {
 void CWaylandKeyboard::StrokeKey(Key key, bool press) {
     if (!key.Is(NamedKey::None)) {
         const uint32_t keysym = KeysymOfNamedKey(key.name);
-        // A release goes to the key the press went to, even if the keymap changed between.
+        // A release goes to the key the press went to, which may be a lent one.
+        const auto pressed =
+            std::find_if(m_namedHeld.begin(), m_namedHeld.end(),
+                         [keysym](const NamedStroke& held) { return held.keysym == keysym; });
         uint32_t keycode = 0;
-        if (!press) {
-            CWaylandKeymap::Stroke stroke;
-            if (m_keymap.Find(keysym, 0, &stroke)) keycode = stroke.keycode;
+        if (!press && pressed != m_namedHeld.end()) {
+            keycode = pressed->keycode;
+            m_namedHeld.erase(pressed);
+        } else {
+            keycode = KeycodeOf(keysym);
+            if (press && pressed == m_namedHeld.end() && m_namedHeld.size() < kMaxNamedHeld)
+                m_namedHeld.push_back(NamedStroke{keysym, keycode});
         }
-        if (keycode == 0) keycode = KeycodeOf(keysym);
         Stroke(keycode, press);
         return;
     }

@@ -1,4 +1,5 @@
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -43,5 +44,12 @@ private:
     CWaylandKeymap m_keymap;
     zwp_virtual_keyboard_v1* m_keyboard = nullptr;
     std::vector<uint32_t> m_held;
+    // The named keys held, and the key codes their presses went to.
+    struct NamedStroke {
+        uint32_t keysym;
+        uint32_t keycode;
+    };
+    static constexpr size_t kMaxNamedHeld = 64;
+    std::vector<NamedStroke> m_namedHeld;
     CWaylandKeymap::Modifiers m_modifiers;
 };

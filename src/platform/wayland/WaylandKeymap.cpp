@@ -173,7 +173,7 @@ uint32_t CWaylandKeymap::Lend(uint32_t keysym, const std::vector<uint32_t>& held
     return moveToEnd(chosen);
 }
 
-std::string CWaylandKeymap::Text() {
+std::string CWaylandKeymap::Text() const {
     std::string names;
     std::string symbols;
     for (const Spare& spare : m_spares) {
@@ -188,6 +188,5 @@ std::string CWaylandKeymap::Text() {
     // The symbols first: the key code section comes before them and would move them.
     AddToSection(text, "xkb_symbols", symbols);
     AddToSection(text, "xkb_keycodes", names);
-    m_changed = false;
     return text;
 }

@@ -56,10 +56,12 @@ public:
     // A spare key code that types the keysym: the one lent for it before, else a free one,
     // else the least recently lent one not in held. 0 when there is none.
     uint32_t Lend(uint32_t keysym, const std::vector<uint32_t>& held);
-    // Whether the text changed since it was last taken.
+    // Whether the text changed since it was last sent.
     bool Changed() const { return m_changed; }
     // The keymap's text with the lent keys, ready to upload.
-    std::string Text();
+    std::string Text() const;
+    // The compositor has the text: unchanged until a key is lent anew.
+    void Sent() { m_changed = false; }
 
 private:
     struct Spare {

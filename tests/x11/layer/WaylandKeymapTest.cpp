@@ -67,6 +67,7 @@ TEST(WaylandKeymap, AnUnreadableLayoutFallsBackToTheDefault) {
 TEST(WaylandKeymap, MissingKeysymsAreLentSpareKeysThatClientsDecode) {
     CWaylandKeymap keymap(LayoutText("us"));
     const std::string before = keymap.Text();
+    keymap.Sent();
     EXPECT_FALSE(keymap.Changed());
     const uint32_t eacute = keymap.Lend(XKB_KEY_eacute, {});
     const uint32_t cyrillic = keymap.Lend(0x1000436, {});  // U+0436
