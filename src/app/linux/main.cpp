@@ -77,27 +77,34 @@ bool HasNoPassword() {
     return settings.passwordEnabled != 0 && settings.password.empty();
 }
 
-// False when the program was asked to end meanwhile.
-bool WaitForPassword(X11MainLoop& loop) {
+// False when the program was asked to end meanwhile, or the session ended (sessionOver).
+bool WaitForPassword(X11MainLoop& loop, const bool& sessionOver) {
     if (!HasNoPassword()) return true;
     Say("no password is set, so no device is served: set one with \"tavrix-server "
         "--set-password\" (it reads the password from standard input); waiting for it");
-    bool ended = false;
-    const guint poll = g_timeout_add_seconds(
+    struct Wait {
+        X11MainLoop* loop;
+        guint poll;
+    } wait{&loop, 0};
+    wait.poll = g_timeout_add_seconds(
         1,
         [](gpointer data) -> gboolean {
             if (HasNoPassword()) return G_SOURCE_CONTINUE;
-            static_cast<X11MainLoop*>(data)->Quit();
+            auto* waiting = static_cast<Wait*>(data);
+            waiting->poll = 0;
+            waiting->loop->Quit();
             return G_SOURCE_REMOVE;
         },
-        &loop);
+        &wait);
+    bool ended = false;
     loop.Run([&] {
         ended = true;
-        g_source_remove(poll);
         loop.Quit();
     });
-    if (!ended) Say("a password is set");
-    return !ended;
+    if (wait.poll != 0) g_source_remove(wait.poll);
+    if (ended || sessionOver) return false;
+    Say("a password is set");
+    return true;
 }
 
 int Serve(const CommandLine& command) {
@@ -116,18 +123,20 @@ int Serve(const CommandLine& command) {
         return 1;
     }
     for (const std::string& note : platform.Route().notes) Say(note);
-    if (!WaitForPassword(loop)) {
+    bool sessionOver = false;
+    platform.OnSessionLost([&] {
+        sessionOver = true;
+        Say("the Wayland compositor closed the connection: the session is over");
+        platform.fileDialogs.CancelAll();
+        loop.Quit();
+    });
+    if (!WaitForPassword(loop, sessionOver)) {
         Say("stopped");
         return 0;
     }
     DiagnosticLog log(OpenLog());
     CConsoleFrontEnd frontEnd(platform, log, stderr);
     if (!frontEnd.Start(options)) return 1;
-    platform.OnSessionLost([&] {
-        Say("the Wayland compositor closed the connection: the session is over");
-        platform.fileDialogs.CancelAll();
-        loop.Quit();
-    });
     loop.Run([&] {
         // Dialogs showing end first, so that the loops nested in this one return.
         platform.fileDialogs.CancelAll();

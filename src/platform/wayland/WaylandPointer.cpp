@@ -14,6 +14,8 @@ namespace {
 
 // A wheel click as a physical wheel's axis event reports it.
 constexpr double kAxisPerClick = 15.0;
+// Farther than any desktop reaches, and within what a 24.8 fixed-point motion can carry.
+constexpr int kMaxMotion = 1 << 20;
 
 uint32_t Now() {
     return static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -77,7 +79,9 @@ void CWaylandPointer::MoveBy(int dx, int dy) {
         m_at.x = std::clamp(m_at.x + dx, extent.left, extent.right - 1);
         m_at.y = std::clamp(m_at.y + dy, extent.top, extent.bottom - 1);
     }
-    zwlr_virtual_pointer_v1_motion(m_pointer, Now(), wl_fixed_from_int(dx), wl_fixed_from_int(dy));
+    zwlr_virtual_pointer_v1_motion(m_pointer, Now(),
+                                   wl_fixed_from_int(std::clamp(dx, -kMaxMotion, kMaxMotion)),
+                                   wl_fixed_from_int(std::clamp(dy, -kMaxMotion, kMaxMotion)));
     EndFrame();
 }
 

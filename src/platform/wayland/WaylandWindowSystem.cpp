@@ -125,7 +125,11 @@ CWaylandWindowSystem::CWaylandWindowSystem(CWaylandSession& session, IWindowSyst
 
 CWaylandWindowSystem::~CWaylandWindowSystem() {
     for (auto& entry : m_toplevels) zwlr_foreign_toplevel_handle_v1_destroy(entry.second.handle);
-    if (m_manager) zwlr_foreign_toplevel_manager_v1_destroy(m_manager);
+    if (m_manager) {
+        // The compositor stops telling this list; its proxy can go at once.
+        zwlr_foreign_toplevel_manager_v1_stop(m_manager);
+        zwlr_foreign_toplevel_manager_v1_destroy(m_manager);
+    }
     m_session.Flush();
 }
 
