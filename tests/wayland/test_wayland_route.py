@@ -83,6 +83,23 @@ class Pointer(RouteTestCase):
         self.send("2:5000:-5000")
         self.assertEqual(self.target.events("motion", 4)[-1], ["1279", "0"])
 
+    def test_moves_are_in_the_layouts_logical_pixels_at_a_fractional_scale(self):
+        output = "output HEADLESS-1 scale "
+        self.assertIsNotNone(self.session.swaymsg("command", output + "1.5"))
+        self.addCleanup(self.session.swaymsg, "command", output + "1")
+        # The output's wl_output scale says 2 here; its layout box is 1280 / 1.5 wide.
+        rect = self.session.swaymsg("get_outputs")[0]["rect"]
+        self.assertLess(rect["width"], 1280)
+
+        def lands(x, y):
+            self.send(f"7777:{x}:{y}:0")
+            return self.target.settle("motion")[-1:] == [[str(x), str(y)]]
+        self.assertTrue(wait_until(lambda: lands(400, 300), 5), self.target.settle("motion"))
+        # The kept position stops at the layout's edge too: a move back comes back from it.
+        self.send("2:5000:5000", "2:-100:-100")
+        self.assertEqual(self.target.settle("motion")[-1],
+                         [str(rect["width"] - 101), str(rect["height"] - 101)])
+
     def test_a_burst_of_moves_waits_for_the_compositor_rather_than_losing_it(self):
         # Faster than sway reads them: the server's socket fills up on the way. (The
         # acknowledgements a device doesn't read in time are dropped.)

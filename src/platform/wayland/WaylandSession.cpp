@@ -13,6 +13,7 @@
 #include "virtual-keyboard-unstable-v1-client.h"
 #include "wlr-foreign-toplevel-management-unstable-v1-client.h"
 #include "wlr-virtual-pointer-unstable-v1-client.h"
+#include "xdg-output-unstable-v1-client.h"
 
 namespace {
 
@@ -22,6 +23,8 @@ constexpr uint32_t kOutputVersion = 2;
 constexpr uint32_t kPointerManagerVersion = 2;
 // Version 3 adds the parent event, which the window list has no use for.
 constexpr uint32_t kToplevelManagerVersion = 2;
+// Version 2 has every event this code reads.
+constexpr uint32_t kXdgOutputManagerVersion = 2;
 // How long a flush waits for the compositor to make room, in steps: 5 s in all.
 constexpr int kFlushWaitMs = 100;
 constexpr int kFlushWaits = 50;
@@ -38,15 +41,40 @@ T* Bind(wl_registry* registry, uint32_t name, const wl_interface* interface, uin
 
 struct WaylandSessionListeners {
     static void OutputGeometry(void* data, wl_output* output, int32_t x, int32_t y, int32_t,
-                               int32_t, int32_t, const char*, const char*, int32_t) {
+                               int32_t, int32_t, const char*, const char*, int32_t transform) {
         auto* session = static_cast<CWaylandSession*>(data);
         const std::lock_guard<std::mutex> lock(session->m_outputsLock);
         for (auto& known : session->m_outputs) {
             if (known.output != output) continue;
             known.x = x;
             known.y = y;
+            // 90 and 270 degrees, flipped or not, are the odd transforms.
+            known.sideways = (transform & 1) != 0;
         }
     }
+    template <typename Change>
+    static void ChangeLogical(void* data, zxdg_output_v1* xdgOutput, Change change) {
+        auto* session = static_cast<CWaylandSession*>(data);
+        const std::lock_guard<std::mutex> lock(session->m_outputsLock);
+        for (auto& known : session->m_outputs) {
+            if (known.xdgOutput == xdgOutput) change(known);
+        }
+    }
+    static void LogicalPosition(void* data, zxdg_output_v1* xdgOutput, int32_t x, int32_t y) {
+        ChangeLogical(data, xdgOutput, [x, y](CWaylandSession::Output& known) {
+            known.logicalX = x;
+            known.logicalY = y;
+        });
+    }
+    static void LogicalSize(void* data, zxdg_output_v1* xdgOutput, int32_t width, int32_t height) {
+        ChangeLogical(data, xdgOutput, [width, height](CWaylandSession::Output& known) {
+            known.logicalWidth = width;
+            known.logicalHeight = height;
+            known.logical = width > 0 && height > 0;
+        });
+    }
+    static void LogicalDone(void*, zxdg_output_v1*) {}
+    static void LogicalText(void*, zxdg_output_v1*, const char*) {}
     static void OutputMode(void* data, wl_output* output, uint32_t flags, int32_t width,
                            int32_t height, int32_t) {
         if (!(flags & WL_OUTPUT_MODE_CURRENT)) return;
@@ -100,6 +128,11 @@ const wl_output_listener kOutputListener = {
     WaylandSessionListeners::OutputDone,     WaylandSessionListeners::OutputScale,
     WaylandSessionListeners::OutputText,     WaylandSessionListeners::OutputText,
 };
+const zxdg_output_v1_listener kXdgOutputListener = {
+    WaylandSessionListeners::LogicalPosition, WaylandSessionListeners::LogicalSize,
+    WaylandSessionListeners::LogicalDone,     WaylandSessionListeners::LogicalText,
+    WaylandSessionListeners::LogicalText,
+};
 const wl_seat_listener kSeatListener = {
     WaylandSessionListeners::SeatCapabilities,
     WaylandSessionListeners::SeatName,
@@ -134,7 +167,11 @@ CWaylandSession::~CWaylandSession() {
     if (!m_display) return;
     if (m_source != 0) g_source_remove(m_source);
     if (m_failure != 0) g_source_remove(m_failure);
-    for (const Output& output : m_outputs) wl_output_destroy(output.output);
+    for (const Output& output : m_outputs) {
+        if (output.xdgOutput) zxdg_output_v1_destroy(output.xdgOutput);
+        wl_output_destroy(output.output);
+    }
+    if (m_xdgOutputManager) zxdg_output_manager_v1_destroy(m_xdgOutputManager);
     if (m_pointerManager) zwlr_virtual_pointer_manager_v1_destroy(m_pointerManager);
     if (m_keyboardManager) zwp_virtual_keyboard_manager_v1_destroy(m_keyboardManager);
     if (m_seat) wl_seat_destroy(m_seat);
@@ -155,11 +192,16 @@ void CWaylandSession::OnGlobal(void* data, wl_registry* registry, uint32_t name,
         output.name = name;
         output.output =
             Bind<wl_output>(registry, name, &wl_output_interface, version, kOutputVersion);
-        {
-            const std::lock_guard<std::mutex> lock(self->m_outputsLock);
-            self->m_outputs.push_back(output);
-        }
         wl_output_add_listener(output.output, &kOutputListener, self);
+        const std::lock_guard<std::mutex> lock(self->m_outputsLock);
+        self->m_outputs.push_back(output);
+        self->WatchLogicalBox(self->m_outputs.back());
+    } else if (kind == zxdg_output_manager_v1_interface.name && !self->m_xdgOutputManager) {
+        self->m_xdgOutputManager = Bind<zxdg_output_manager_v1>(
+            registry, name, &zxdg_output_manager_v1_interface, version, kXdgOutputManagerVersion);
+        // The outputs announced before it.
+        const std::lock_guard<std::mutex> lock(self->m_outputsLock);
+        for (Output& known : self->m_outputs) self->WatchLogicalBox(known);
     } else if (kind == zwlr_virtual_pointer_manager_v1_interface.name && !self->m_pointerManager) {
         self->m_pointerManagerVersion = std::min(version, kPointerManagerVersion);
         self->m_pointerManager = Bind<zwlr_virtual_pointer_manager_v1>(
@@ -181,6 +223,7 @@ void CWaylandSession::OnGlobalRemove(void* data, wl_registry*, uint32_t name) {
     const auto gone = std::find_if(self->m_outputs.begin(), self->m_outputs.end(),
                                    [name](const Output& output) { return output.name == name; });
     if (gone == self->m_outputs.end()) return;
+    if (gone->xdgOutput) zxdg_output_v1_destroy(gone->xdgOutput);
     wl_output_destroy(gone->output);
     self->m_outputs.erase(gone);
 }
@@ -197,6 +240,12 @@ void CWaylandSession::ReadSeatKeymap() {
     }
 }
 
+void CWaylandSession::WatchLogicalBox(Output& output) {
+    if (!m_xdgOutputManager || output.xdgOutput) return;
+    output.xdgOutput = zxdg_output_manager_v1_get_xdg_output(m_xdgOutputManager, output.output);
+    zxdg_output_v1_add_listener(output.xdgOutput, &kXdgOutputListener, this);
+}
+
 zwlr_foreign_toplevel_manager_v1* CWaylandSession::BindToplevelManager() {
     if (m_toplevelGlobal == 0) return nullptr;
     return Bind<zwlr_foreign_toplevel_manager_v1>(m_registry, m_toplevelGlobal,
@@ -209,9 +258,14 @@ ScreenRect CWaylandSession::Extent() const {
     ScreenRect extent;
     bool any = false;
     for (const Output& output : m_outputs) {
-        if (output.width <= 0 || output.height <= 0) continue;
-        const ScreenRect box{output.x, output.y, output.x + output.width / output.scale,
-                             output.y + output.height / output.scale};
+        ScreenRect box{output.logicalX, output.logicalY, output.logicalX + output.logicalWidth,
+                       output.logicalY + output.logicalHeight};
+        if (!output.logical) {
+            if (output.width <= 0 || output.height <= 0) continue;
+            const int across = (output.sideways ? output.height : output.width) / output.scale;
+            const int down = (output.sideways ? output.width : output.height) / output.scale;
+            box = ScreenRect{output.x, output.y, output.x + across, output.y + down};
+        }
         if (!any) {
             extent = box;
             any = true;

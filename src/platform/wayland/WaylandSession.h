@@ -18,6 +18,8 @@ struct wl_keyboard;
 struct zwlr_virtual_pointer_manager_v1;
 struct zwp_virtual_keyboard_manager_v1;
 struct zwlr_foreign_toplevel_manager_v1;
+struct zxdg_output_manager_v1;
+struct zxdg_output_v1;
 
 // One connection to the Wayland compositor ($WAYLAND_DISPLAY): the globals this server uses,
 // the outputs' extent and the seat's keymap, with the compositor's events read from the GLib
@@ -42,8 +44,9 @@ public:
     // The virtual pointer manager's version: 2 can tie a pointer to an output.
     uint32_t PointerManagerVersion() const { return m_pointerManagerVersion; }
 
-    // The bounding box of the outputs in the compositor's space; empty before any output
-    // told its mode. Any thread.
+    // The bounding box of the outputs in the compositor's layout (logical pixels, as
+    // xdg-output tells them, else each mode over its scale); empty before any output told
+    // its size. Any thread.
     ScreenRect Extent() const;
     // The text of the keymap the seat's keyboard announced at start; empty when the seat has
     // no keyboard (a headless compositor).
@@ -61,12 +64,21 @@ public:
 
     struct Output {
         wl_output* output = nullptr;
+        zxdg_output_v1* xdgOutput = nullptr;
         uint32_t name = 0;
         int x = 0;
         int y = 0;
         int width = 0;
         int height = 0;
         int scale = 1;
+        // Turned a quarter or three: the mode's width is the layout's height.
+        bool sideways = false;
+        // The layout's own box, where xdg-output told it (a fractional scale included).
+        bool logical = false;
+        int logicalX = 0;
+        int logicalY = 0;
+        int logicalWidth = 0;
+        int logicalHeight = 0;
     };
 
 private:
@@ -78,6 +90,8 @@ private:
     // Tells m_onLost, once.
     void Lose();
     void ReadSeatKeymap();
+    // Asks xdg-output for the output's logical box; with m_outputsLock held.
+    void WatchLogicalBox(Output& output);
 
     wl_display* m_display = nullptr;
     wl_registry* m_registry = nullptr;
@@ -85,6 +99,7 @@ private:
     zwlr_virtual_pointer_manager_v1* m_pointerManager = nullptr;
     uint32_t m_pointerManagerVersion = 0;
     zwp_virtual_keyboard_manager_v1* m_keyboardManager = nullptr;
+    zxdg_output_manager_v1* m_xdgOutputManager = nullptr;
     uint32_t m_toplevelGlobal = 0;
     uint32_t m_toplevelVersion = 0;
     // Written by the main loop's listeners, read by Extent from any thread.
