@@ -3,21 +3,17 @@
 #include <gdk-pixbuf/gdk-pixbuf.h>
 #include <gio/gdesktopappinfo.h>
 #include <gio/gio.h>
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <cctype>
 #include <memory>
 
 #include "platform/common/IconBitmap.h"
+#include "platform/wayland/IconTheme.h"
 
 namespace {
 
 constexpr size_t kMaxAppId = 255;
-// An icon file larger than this is not an application icon.
-constexpr off_t kMaxIconBytes = 1 << 20;
-// Icon theme sizes, the one sent first, then larger ones to scale down, then smaller ones.
-constexpr int kThemeSizes[] = {32, 48, 64, 96, 128, 256, 512, 24, 22, 16};
 
 struct Unref {
     void operator()(gpointer object) const { g_object_unref(object); }
@@ -55,53 +51,17 @@ std::string FindAmongAll(const Test& accepts) {
     return found;
 }
 
-bool IsSmallFile(const std::string& path) {
-    struct stat status = {};
-    return stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode) &&
-           status.st_size <= kMaxIconBytes;
-}
-
-std::vector<std::string> DataFolders() {
-    std::vector<std::string> folders{g_get_user_data_dir()};
-    for (const char* const* dir = g_get_system_data_dirs(); *dir; ++dir) folders.push_back(*dir);
-    return folders;
-}
-
-// The icon file of a theme name: hicolor at the sizes in order, its scalable one, pixmaps.
-std::string IconFileOf(const std::string& name) {
-    if (name.empty() || name.find('/') != std::string::npos) return {};
-    const std::vector<std::string> folders = DataFolders();
-    for (const int size : kThemeSizes) {
-        const std::string sized = std::to_string(size) + "x" + std::to_string(size);
-        for (const std::string& folder : folders) {
-            const std::string path = folder + "/icons/hicolor/" + sized + "/apps/" + name + ".png";
-            if (IsSmallFile(path)) return path;
-        }
-    }
-    for (const std::string& folder : folders) {
-        const std::string path = folder + "/icons/hicolor/scalable/apps/" + name + ".svg";
-        if (IsSmallFile(path)) return path;
-    }
-    for (const std::string& folder : folders) {
-        for (const char* type : {".png", ".svg", ".xpm"}) {
-            const std::string path = folder + "/pixmaps/" + name + type;
-            if (IsSmallFile(path)) return path;
-        }
-    }
-    return {};
-}
-
 std::string IconFileOf(GIcon* icon) {
     if (G_IS_FILE_ICON(icon)) {
         char* path = g_file_get_path(g_file_icon_get_file(G_FILE_ICON(icon)));
         std::string file = path ? path : "";
         g_free(path);
-        return IsSmallFile(file) ? file : std::string();
+        return IsIconFileSize(file) ? file : std::string();
     }
     if (!G_IS_THEMED_ICON(icon)) return {};
     for (const char* const* name = g_themed_icon_get_names(G_THEMED_ICON(icon)); name && *name;
          ++name) {
-        const std::string file = IconFileOf(*name);
+        const std::string file = ThemeIconFile(*name);
         if (!file.empty()) return file;
     }
     return {};

@@ -11,7 +11,7 @@
 // StartupWMClass it is. Empty when none, and for an id longer than 255 bytes or with '/'.
 std::string DesktopFileOf(const std::string& appId);
 
-// The desktop file's icon from the hicolor icon theme (or pixmaps, or the absolute path the
+// The desktop file's icon from the user's icon theme (or pixmaps, or the absolute path the
 // file names), as 32 by 32 ARGB pixels row by row from the top, scaled keeping its aspect;
 // empty when there is none.
 std::vector<uint32_t> AppIconPixels(const std::string& desktopFile);

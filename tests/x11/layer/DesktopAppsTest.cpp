@@ -22,6 +22,9 @@ const std::string& Data() {
         const std::string made = mkdtemp(pattern);
         g_setenv("XDG_DATA_HOME", made.c_str(), TRUE);
         g_setenv("XDG_DATA_DIRS", (made + "/system:/usr/share").c_str(), TRUE);
+        // The icon theme is chosen in this folder's settings.ini, none in GSettings.
+        g_setenv("XDG_CONFIG_HOME", (made + "/config").c_str(), TRUE);
+        g_setenv("GSETTINGS_BACKEND", "memory", TRUE);
         return made;
     }();
     return folder;
@@ -87,6 +90,31 @@ TEST_F(DesktopApps, IconsComeFromTheThemeAt32Pixels) {
     EXPECT_EQ(wide[16 * 32 + 16], 0xff00ff00u);
     EXPECT_TRUE(AppIconPixels(App("bare", "Exec=true\nIcon=tavrix-missing\n")).empty());
     EXPECT_TRUE(AppIconPixels(Data() + "/not-there.desktop").empty());
+}
+
+TEST_F(DesktopApps, TheUsersThemeAndWhatItInheritsComeBeforeHicolor) {
+    WriteFile(Data() + "/config/gtk-3.0/settings.ini",
+              "[Settings]\ngtk-icon-theme-name=TavrixTheme\n");
+    WriteFile(Data() + "/icons/TavrixTheme/index.theme",
+              "[Icon Theme]\nInherits=TavrixBase,TavrixTheme\nDirectories=16x16/apps,"
+              "16x16/status\n[16x16/apps]\nSize=16\nContext=Applications\n"
+              "[16x16/status]\nSize=16\nContext=Status\n");
+    WriteFile(Data() + "/system/icons/TavrixBase/index.theme",
+              "[Icon Theme]\nDirectories=apps/48\n[apps/48]\nSize=48\nType=Fixed\n");
+    WriteIcon(Data() + "/icons/hicolor/32x32/apps/tavrix-themed.png", 32, 32, 0xff0000ff);
+    WriteIcon(Data() + "/system/icons/TavrixBase/apps/48/tavrix-themed.png", 48, 48, 0x0000ffff);
+    WriteIcon(Data() + "/icons/TavrixTheme/16x16/apps/tavrix-small.png", 16, 16, 0x00ff00ff);
+    WriteIcon(Data() + "/icons/TavrixBase/apps/48/tavrix-small.png", 48, 48, 0x0000ffff);
+    WriteIcon(Data() + "/icons/TavrixTheme/16x16/status/tavrix-status.png", 16, 16, 0xffffffff);
+    // The inherited theme's 48 pixels before hicolor's 32; the theme's own 16 before both.
+    const auto themed = AppIconPixels(App("themed", "Exec=true\nIcon=tavrix-themed\n"));
+    ASSERT_EQ(themed.size(), 32u * 32u);
+    EXPECT_EQ(themed[0], 0xff0000ffu);
+    const auto small = AppIconPixels(App("small", "Exec=true\nIcon=tavrix-small\n"));
+    ASSERT_EQ(small.size(), 32u * 32u);
+    EXPECT_EQ(small[16 * 32 + 16], 0xff00ff00u);
+    // Only application icons count.
+    EXPECT_TRUE(AppIconPixels(App("status", "Exec=true\nIcon=tavrix-status\n")).empty());
 }
 
 TEST_F(DesktopApps, LaunchingRunsTheApplicationOnly) {
