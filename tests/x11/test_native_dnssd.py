@@ -133,10 +133,16 @@ class AvahiNamespace:
             return f.read()
 
     def browse(self):
-        """The resolved _tavrixremote._tcp services: (name, port, TXT strings)."""
-        out = subprocess.run(self.inside(["avahi-browse", "-rpt", SERVICE_TYPE]),
-                             env=self.env(), capture_output=True, text=True, timeout=15,
-                             check=False).stdout
+        """The resolved _tavrixremote._tcp services: (name, port, TXT strings); None where
+        avahi-browse did not finish. It can wait for ever when a service goes while it
+        resolves it, as the servers here rename and withdraw theirs, so it is bounded and
+        asked again: an answer takes about a second."""
+        try:
+            out = subprocess.run(self.inside(["avahi-browse", "-rpt", SERVICE_TYPE]),
+                                 env=self.env(), capture_output=True, text=True, timeout=5,
+                                 check=False).stdout
+        except subprocess.TimeoutExpired:
+            return None
         services = set()
         for line in out.splitlines():
             fields = line.split(";")
@@ -182,8 +188,11 @@ class Advertisement(unittest.TestCase):
         seen = set()
 
         def matches():
+            services = self.avahi.browse()
+            if services is None:
+                return False
             seen.clear()
-            seen.update(self.avahi.browse())
+            seen.update(services)
             return seen == expected
         wait_until(matches, timeout, interval=0.3)
         return seen
