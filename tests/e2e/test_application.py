@@ -151,8 +151,18 @@ class ApplicationTestCase(unittest.TestCase):
             return self.probe.text(STATUS) in ("On", "Off", "Connected")
         self.assertTrue(wait_until(ready, timeout, interval=0.3), "the dialog never came")
 
-    def connect(self, port):
-        device = Device(port)
+    def connect(self, port, timeout=10):
+        """A device on the port. A server that has just been told to listen advertises first
+        and listens next, so a refused connection is tried again, for a while."""
+        deadline = time.monotonic() + timeout
+        while True:
+            try:
+                device = Device(port)
+                break
+            except ConnectionRefusedError:
+                if time.monotonic() > deadline:
+                    raise
+                time.sleep(0.1)
         self.addCleanup(device.close)
         return device
 
