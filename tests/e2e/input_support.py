@@ -50,8 +50,9 @@ class WatchWindow:
             self.events.append((fields[0], fields[1], int(fields[2]), int(fields[3]),
                                 int(fields[4])))
 
-    def wait_events(self, count, timeout=5.0):
-        """All events so far, once at least `count` have come (or the time is up)."""
+    def wait_events(self, count, timeout=10.0):
+        """All events so far, once at least `count` have come (or the time is up: long, since
+        Wine on a busy machine can take seconds to hand a click to its window)."""
         deadline = time.monotonic() + timeout
         while len(self.events) < count and time.monotonic() < deadline:
             self._drain(min(deadline, time.monotonic() + 0.1))
