@@ -154,15 +154,13 @@ class ApplicationTestCase(unittest.TestCase):
     def connect(self, port, timeout=10):
         """A device on the port. A server that has just been told to listen advertises first
         and listens next, so a refused connection is tried again, for a while."""
-        deadline = time.monotonic() + timeout
-        while True:
+        def attempt():
             try:
-                device = Device(port)
-                break
+                return Device(port)
             except ConnectionRefusedError:
-                if time.monotonic() > deadline:
-                    raise
-                time.sleep(0.1)
+                return None
+        # The last try, if all are refused, raises the refusal.
+        device = wait_until(attempt, timeout, interval=0.1) or Device(port)
         self.addCleanup(device.close)
         return device
 
